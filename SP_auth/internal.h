@@ -1,0 +1,63 @@
+// Internal interface of the authorization library, shared with the front
+// end and the unit tests. C++ only.
+#ifndef SPAUTH_INTERNAL_H
+#define SPAUTH_INTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "SP_auth/spauth.h"
+
+namespace spauth {
+
+inline constexpr const char *kPasswdPath = "/etc/passwd";
+inline constexpr const char *kGroupPath = "/etc/group";
+inline constexpr const char *kRegistryDir = "/etc/sysconfig/sp/cluster/";
+
+// Field limits: the buffers the account data has always lived in.
+inline constexpr size_t kNameMax = 79;       // username, comment, gname
+inline constexpr size_t kIdFieldMax = 49;    // uid/gid field of passwd
+inline constexpr size_t kGroupGidMax = 19;   // gid field of group
+inline constexpr size_t kNextUidMax = 11;    // uid field seen by getNextUID
+inline constexpr size_t kLineMax = 1 << 20;  // longer lines are skipped
+inline constexpr size_t kTermMax = 2047;     // U and G terms
+inline constexpr size_t kCTermMax = 255;     // C term with its kind
+inline constexpr size_t kClusterMax = 224;   // registry path buffer
+inline constexpr size_t kProfileCmdMax = 511;
+inline constexpr size_t kProfileOutMax = 4096;
+
+// Reads one whole line, without its newline. Returns false at end of file.
+// A line over kLineMax is consumed and reported through too_long.
+bool read_line(FILE *f, std::string &line, bool &too_long);
+
+// Splits at every delimiter, as passwd(5) and group(5) do.
+std::vector<std::string_view> split(std::string_view text, char delim);
+
+// Strict unsigned 32-bit decimal: digits only, within max_len characters.
+bool parse_id(std::string_view text, size_t max_len, uint32_t &out);
+
+// getfield with a size: false (and empty output) when the field would not
+// fit size - 1 bytes.
+bool getfield_n(const char *buffer, char *output, size_t size, int count);
+
+// Appends v to out as one shell word: plain values as they stand, anything
+// else in single quotes.
+void shell_quote(std::string_view v, std::string &out);
+
+// Seams: the public functions call these with the compiled-in paths.
+user_profile *get_user_profile_from(const char *passwd, const char *group,
+                                    int mode, const void *user);
+int get_group_affiliations_from(const char *group, user_profile *up);
+int check_authority_in(const char *regdir, const user_profile *up,
+                       const char *authstring);
+char *get_admin_group_in(const char *regdir, char *buffer);
+int get_next_uid_from(const char *passwd);
+int print_user_profile_in(const char *regdir, const user_profile *up);
+
+}  // namespace spauth
+
+#endif

@@ -1,0 +1,180 @@
+// The caller's profile from /etc/passwd and /etc/group, cut into fields as
+// passwd(5) and group(5) define them.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "SP_auth/internal.h"
+
+namespace spauth {
+namespace {
+
+enum PwField { kPwName, kPwPasswd, kPwUid, kPwGid, kPwComment };
+
+void copy_name(char (&dst)[80], std::string_view src) {
+	size_t n = src.size() < kNameMax ? src.size() : kNameMax;
+	std::memcpy(dst, src.data(), n);
+	dst[n] = '\0';
+}
+
+// A line whose name or id fields overflow their buffers is unreadable: it
+// never matches, rather than being matched on a cut value.
+bool pw_readable(const std::vector<std::string_view> &f) {
+	if (f[kPwName].size() > kNameMax)
+		return false;
+	if (f.size() > kPwUid && f[kPwUid].size() > kIdFieldMax)
+		return false;
+	return !(f.size() > kPwGid && f[kPwGid].size() > kIdFieldMax);
+}
+
+bool pw_matches(const std::vector<std::string_view> &f, int mode,
+                const void *user) {
+	if (!pw_readable(f))
+		return false;
+	if (mode == SPAUTH_BY_NAME) {
+		std::string_view name = static_cast<const char *>(user);
+		return !name.empty() && f[kPwName] == name;
+	}
+	if (mode == SPAUTH_BY_UID) {
+		uint32_t uid;
+		return f.size() > kPwUid &&
+		       parse_id(f[kPwUid], kIdFieldMax, uid) &&
+		       uid == *static_cast<const uid_t *>(user);
+	}
+	return false;
+}
+
+bool find_passwd_line(const char *passwd, int mode, const void *user,
+                      std::string &line) {
+	FILE *f = fopen(passwd, "re");
+	if (f == nullptr)
+		return false;
+	bool too_long, found = false;
+	while (!found && read_line(f, line, too_long))
+		found = !too_long && pw_matches(split(line, ':'), mode, user);
+	fclose(f);
+	return found;
+}
+
+const char *const kFieldMessage[] = {
+    "get_user_profile: error obtaining user data (field1)\n",
+    "get_user_profile: error obtaining user data (field2)\n",
+    "get_user_profile: error obtaining user data (field3)\n",
+    "get_user_profile: error obtaining user data (field4)\n",
+    "get_user_profile: error obtaining user data (field5)\n",
+};
+
+user_profile *fail_field(user_profile *up, int field) {
+	fputs(kFieldMessage[field], stderr);
+	free_user(up);
+	return nullptr;
+}
+
+bool member_of(std::string_view members, std::string_view user) {
+	if (user.empty())
+		return false;
+	for (std::string_view m : split(members, ','))
+		if (m == user)
+			return true;
+	return false;
+}
+
+}  // namespace
+
+user_profile *get_user_profile_from(const char *passwd, const char *group,
+                                    int mode, const void *user) {
+	std::string line;
+	if (!find_passwd_line(passwd, mode, user, line))
+		return nullptr;
+	auto *up = static_cast<user_profile *>(calloc(1, sizeof(user_profile)));
+	if (up == nullptr) {
+		fprintf(stderr,
+		        "get_user_profile: unable to allocate memory: %s\n",
+		        strerror(errno));
+		return nullptr;
+	}
+	std::vector<std::string_view> f = split(line, ':');
+	if (f[kPwName].empty())
+		return fail_field(up, kPwName);
+	copy_name(up->username, f[kPwName]);
+	if (f.size() <= kPwPasswd)
+		return fail_field(up, kPwPasswd);
+	uint32_t uid, gid;
+	if (f.size() <= kPwUid || !parse_id(f[kPwUid], kIdFieldMax, uid))
+		return fail_field(up, kPwUid);
+	up->uid = uid;
+	if (f.size() <= kPwGid || !parse_id(f[kPwGid], kIdFieldMax, gid))
+		return fail_field(up, kPwGid);
+	up->group = static_cast<gent *>(calloc(1, sizeof(gent)));
+	if (up->group == nullptr) {
+		fprintf(stderr,
+		        "get_user_profile: failed to get storage for primary "
+		        "group: %s\n",
+		        strerror(errno));
+		free_user(up);
+		return nullptr;
+	}
+	up->group->gid = gid;
+	if (f.size() <= kPwComment)
+		return fail_field(up, kPwComment);
+	copy_name(up->comment, f[kPwComment]);  // decides nothing: may be cut
+	if (get_group_affiliations_from(group, up) != 0) {
+		free_user(up);
+		return nullptr;
+	}
+	return up;
+}
+
+int get_group_affiliations_from(const char *group, user_profile *up) {
+	FILE *f = fopen(group, "re");
+	if (f == nullptr)
+		return 0;
+	gent *primary = up->group;
+	std::string line;
+	bool too_long;
+	while (read_line(f, line, too_long)) {
+		if (too_long)
+			continue;
+		std::vector<std::string_view> g = split(line, ':');
+		uint32_t gid;
+		if (g.size() < 3 || g[0].size() > kNameMax ||
+		    !parse_id(g[2], kGroupGidMax, gid))
+			continue;
+		bool member = g.size() > 3 && member_of(g[3], up->username);
+		if (gid == primary->gid) {
+			copy_name(primary->gname, g[0]);
+		} else if (member) {
+			auto *e = static_cast<gent *>(calloc(1, sizeof(gent)));
+			if (e == nullptr)
+				break;
+			e->gid = gid;
+			copy_name(e->gname, g[0]);
+			e->next = up->group;
+			up->group = e;
+		}
+	}
+	fclose(f);
+	return 0;
+}
+
+}  // namespace spauth
+
+extern "C" struct user_profile *get_user_profile(int mode, void *user) {
+	return spauth::get_user_profile_from(spauth::kPasswdPath,
+	                                     spauth::kGroupPath, mode, user);
+}
+
+extern "C" int get_group_affiliations(struct user_profile *up) {
+	return spauth::get_group_affiliations_from(spauth::kGroupPath, up);
+}
+
+extern "C" void free_user(struct user_profile *up) {
+	if (up == nullptr)
+		return;
+	while (up->group != nullptr) {
+		gent *next = up->group->next;
+		free(up->group);
+		up->group = next;
+	}
+	free(up);
+}

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "SP_auth/internal.h"
+#include "fixture.h"
+
+namespace {
+
+TEST(NextUid, Table) {
+	struct Case {
+		std::string passwd;
+		int expected;
+	} cases[] = {
+	    {"a:x:0:0\nb:x:100:0\nc:x:514:0\nd:x:520:0\ne:x:600:0\nf:x:1000:"
+	     "0\n",
+	     521},
+	    {"a:x:0:0\nb:x:513:0\nc:x:600:0\n", 514},
+	    {"a:x:599:0\n", 600},
+	    {"a:x:-550:0\nb:x:550x:0\n\nc::560:0\nd:x:\ne\n", 561},
+	    {"a:x:000000000550:0\nb:x:00000000540:0\n", 541},
+	    {"pad:x:" + std::string(300, 'p') + ":x:580:0\n", 514},
+	};
+	for (const Case &c : cases) {
+		Fixture fx;
+		EXPECT_EQ(spauth::get_next_uid_from(
+		              fx.write("passwd", c.passwd).c_str()),
+		          c.expected)
+		    << c.passwd.substr(0, 40);
+	}
+	EXPECT_EQ(spauth::get_next_uid_from("/nonexistent/passwd"), 0);
+}
+
+user_profile *ann(std::initializer_list<const char *> groups) {
+	auto *up = static_cast<user_profile *>(calloc(1, sizeof(user_profile)));
+	up->uid = 701;
+	std::strcpy(up->username, "ann");
+	gent **tail = &up->group;
+	for (const char *name : groups) {
+		*tail = static_cast<gent *>(calloc(1, sizeof(gent)));
+		std::strcpy((*tail)->gname, name);
+		tail = &(*tail)->next;
+	}
+	return up;
+}
+
+TEST(PrintProfile, ClustersForAdministeringGroups) {
+	struct Case {
+		const char *c1, *c2;
+		std::initializer_list<const char *> groups;
+		const char *line;
+	} cases[] = {
+	    {"ADMINGROUP=ops\n",
+	     "ADMINGROUP=x\n",
+	     {"ops", "wheel", "users"},
+	     "U=ann:I=701:C=c1:G=wheel:G=users\n"},
+	    {"ADMINGROUP=ops\n",
+	     "IP=1\nADMINGROUP=ops\n",
+	     {"ops"},
+	     "U=ann:I=701:C=c2\n"},
+	    {"ADMINGROUP=opsteam\n",
+	     "#ADMINGROUP=ops\n",
+	     {"ops"},
+	     "U=ann:I=701:G=ops\n"},
+	    {"ADMINGROUP=a;touch pwned\n",
+	     "",
+	     {"a;touch pwned", "b"},
+	     "U=ann:I=701:C=c1:G=b\n"},
+	};
+	for (const Case &c : cases) {
+		Fixture fx;
+		fx.write("reg/c1.conf", c.c1);
+		fx.write("reg/c2.conf", c.c2);
+		user_profile *up = ann(c.groups);
+		testing::internal::CaptureStdout();
+		int rc = spauth::print_user_profile_in(
+		    (fx.dir + "/reg/").c_str(), up);
+		EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line);
+		EXPECT_EQ(rc, 0);
+		free_user(up);
+	}
+	EXPECT_EQ(spauth::print_user_profile_in("/nonexistent/", nullptr), 127);
+	EXPECT_FALSE(std::filesystem::exists("pwned"));
+}
+
+TEST(PipeRunner, CapturesStatusAndBoundedOutput) {
+	struct Case {
+		const char *cmd;
+		size_t length;
+		std::string out;
+		int status;
+	} cases[] = {
+	    {"echo hi", 64, "hi\n", 0},
+	    {"printf abcdef", 4, "abc", 0},
+	    {"printf abc", 1, "", 0},
+	    {"exit 3", 64, "", 3},
+	    {"kill -9 $$", 64, "", 9},
+	    // more than a pipe holds: drained while the child runs
+	    {"head -c 300000 /dev/zero | tr '\\0' x; exit 4", 6, "xxxxx", 4},
+	};
+	for (const Case &c : cases) {
+		char buf[64] = "stale";
+		std::string cmd = c.cmd;
+		EXPECT_EQ(my_system_pipe(cmd.data(), c.length, buf), c.status)
+		    << c.cmd;
+		EXPECT_EQ(std::string(buf), c.out) << c.cmd;
+	}
+	char buf[8] = "keep";
+	EXPECT_EQ(my_system_pipe(nullptr, sizeof buf, buf), 127);
+	EXPECT_STREQ(buf, "keep");
+}
+
+TEST(ShellQuote, PlainAsTheyStandOthersQuoted) {
+	struct Case {
+		const char *value, *word;
+	} cases[] = {
+	    {"c1", "c1"},
+	    {"/sp/a_b@c%d+e=f:g,h.i-j", "/sp/a_b@c%d+e=f:g,h.i-j"},
+	    {"", "''"},
+	    {"a b", "'a b'"},
+	    {"it's", "'it'\\''s'"},
+	    {"$(id)", "'$(id)'"},
+	    {"~root", "'~root'"},
+	    {"*", "'*'"},
+	};
+	for (const Case &c : cases) {
+		std::string out;
+		spauth::shell_quote(c.value, out);
+		EXPECT_EQ(out, c.word);
+	}
+}
+
+TEST(ShellQuote, EveryByteComesBackThroughTheShell) {
+	std::string values[] = {
+	    "",     " ",  "'",     "''\\'",         "a\nb", "$HOME `id` $(id)",
+	    "\"\\", "-n", "*?[a]", "\t;|&<>(){}!#~"};
+	std::string all;
+	for (int c = 1; c < 256; ++c)
+		all.push_back(static_cast<char>(c));
+	std::string cmd = "printf '%s\\000'";
+	std::string expected;
+	for (const std::string &v : values) {
+		cmd.push_back(' ');
+		spauth::shell_quote(v, cmd);
+		expected += v + '\0';
+	}
+	cmd.push_back(' ');
+	spauth::shell_quote(all, cmd);
+	expected += all + '\0';
+	char buf[4096];
+	ASSERT_EQ(my_system_pipe(cmd.data(), sizeof buf, buf), 0);
+	// the output holds NULs: compare against what printf wrote, via od
+	std::string od = "(" + cmd + ") | od -An -v -tx1 | tr -d ' \\n'";
+	ASSERT_EQ(my_system_pipe(od.data(), sizeof buf, buf), 0);
+	std::string hex;
+	for (unsigned char c : expected) {
+		char h[3];
+		snprintf(h, sizeof h, "%02x", c);
+		hex += h;
+	}
+	EXPECT_EQ(std::string(buf), hex);
+}
+
+}  // namespace
