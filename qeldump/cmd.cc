@@ -1,0 +1,109 @@
+// qelcmd: run a command on one node, or all nodes, of a cluster.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "SP_auth/internal.h"
+#include "qeldump.h"
+
+const Rule kCmdRule = {
+    "U=0:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 507, 509}, 1024};
+constexpr uid_t kUpgradeUid = 512;  // held to the upgrade-check scripts
+constexpr size_t kCmdLineSize = 1024;
+// The command words follow, each piece quoted and followed by a blank.
+constexpr const char *kCmdFormat = "/home/spcomm/bin/callnode %s %s %s ";
+constexpr const char *kCmdUsage[] = {
+    "\nUSAGE: qelcmd <clustername> <node>|all <command>",
+    "\texecute command on a cluster/node"};
+constexpr const char *kCmdDenied =
+    "\nYou are not authorized to perform this function!!";
+constexpr const char *kCmdBadCluster =
+    "\nqelcmd: invalid cluster name given: %s\n";
+constexpr const char *kCmdTooLong = "\nqelcmd: command too long\n";
+
+// As stored, each with its one trailing blank.
+constexpr const char *kUpgradeScripts[] = {
+    "/sp/prod/code/csst/bin/upgrade_scripts/pre_check/check_clustercore_flag/"
+    "check_clustercore_flag.sh ",
+    "/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/"
+    "check_clustercore_flag/check_clustercore_flag.sh ",
+    "/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/check_defrag/"
+    "check_defrag.sh ",
+    "/sp/prod/code/csst/bin/upgrade_scripts/post_check/"
+    "check_cluster_update_flags/up_cexflagcheck.sh ",
+    "/sp/prod/code/csst/bin/upgrade_scripts/post_check/check_defrag/"
+    "check_defrag.sh ",
+};
+
+namespace {
+
+// The joined text agrees with the start of an allowed command over its own
+// length; so one script path as a single word, or nothing.
+bool admitted(std::string_view joined) {
+	for (std::string_view allowed : kUpgradeScripts)
+		if (allowed.starts_with(joined))
+			return true;
+	return false;
+}
+
+// Appends word as the shell would split it unquoted (at blanks, tabs and
+// newlines), each piece quoted and followed by one blank.
+void append_pieces(std::string_view word, std::string &out) {
+	size_t i = 0;
+	while (i < word.size()) {
+		i = word.find_first_not_of(" \t\n", i);
+		if (i == word.npos)
+			break;
+		size_t end = word.find_first_of(" \t\n", i);
+		if (end == word.npos)
+			end = word.size();
+		spauth::shell_quote(word.substr(i, end - i), out);
+		out.push_back(' ');
+		i = end;
+	}
+}
+
+}  // namespace
+
+int doCMD(int argc, char **argv) {
+	const char *cluster = argc >= 2 ? argv[1] : "XXX";
+	if (!cluster_operand_ok(cluster, spauth::kClusterMax)) {
+		printf(kCmdBadCluster, cluster);
+		return 119;
+	}
+	if (myuid != kUpgradeUid && !permitted(kCmdRule, cluster)) {
+		line(kCmdDenied);
+		return 120;
+	}
+	if (argc <= 3) {
+		usage(kCmdUsage);
+		return 119;
+	}
+	if (ValidateCluster(cluster) != 0) {
+		printf(kCmdBadCluster, cluster);
+		return 119;
+	}
+	int first = 3;
+	const char *flag = "-s";
+	if (std::strcmp(argv[3], "-t") == 0) {
+		flag = "-t";
+		first = 4;
+	}
+	std::string joined, words;
+	for (int i = first; i < argc; ++i) {
+		joined.append(argv[i]).push_back(' ');
+		append_pieces(argv[i], words);
+	}
+	if (myuid == kUpgradeUid && !admitted(joined)) {
+		line(kCmdDenied);
+		return 120;
+	}
+	std::string cmd;
+	compose(cmd, kCmdLineSize, kCmdFormat, {flag, cluster, argv[2]});
+	cmd.append(words);
+	if (joined.size() >= kCmdLineSize || cmd.size() >= kCmdLineSize) {
+		printf("%s", kCmdTooLong);
+		return 119;
+	}
+	return my_system(cmd.c_str());
+}

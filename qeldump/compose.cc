@@ -1,0 +1,61 @@
+// Composing rules and command lines: the two texts a caller's operands
+// reach. Neither is ever cut; a text that does not fit is refused.
+#include <cstdio>
+#include <cstring>
+
+#include "SP_auth/internal.h"
+#include "qeldump.h"
+
+void line(const char *text) {
+	fputs(text, stdout);
+	fputc('\n', stdout);
+}
+
+bool cluster_operand_ok(std::string_view cluster, size_t max) {
+	return cluster.size() <= max &&
+	       cluster.find_first_of("/:") == cluster.npos;
+}
+
+bool format_rule(const Rule &rule, std::string_view cluster, std::string &out) {
+	out.clear();
+	size_t next_uid = 0;
+	for (const char *p = rule.format; *p != '\0'; ++p) {
+		if (p[0] == '%' && p[1] == 'd' && next_uid < rule.uids.size()) {
+			out.append(std::to_string(rule.uids[next_uid++]));
+			++p;
+		} else if (p[0] == '%' && p[1] == 's') {
+			out.append(cluster);
+			++p;
+		} else {
+			out.push_back(*p);
+		}
+	}
+	return out.size() < rule.buffer;
+}
+
+int permitted(const Rule &rule, std::string_view cluster) {
+	std::string text;
+	if (!format_rule(rule, cluster, text))
+		return 0;
+	return check_authority(tmpUser, text.data());
+}
+
+bool compose(std::string &out, size_t size, std::string_view fmt,
+             std::initializer_list<std::string_view> values) {
+	out.clear();
+	const std::string_view *value = values.begin();
+	for (size_t i = 0; i < fmt.size(); ++i) {
+		if (fmt.substr(i, 2) == "%s" && value != values.end()) {
+			spauth::shell_quote(*value++, out);
+			++i;
+		} else {
+			out.push_back(fmt[i]);
+		}
+	}
+	return out.size() < size;
+}
+
+int too_long(const char *name) {
+	printf("\n%s: parameter too long\n", name);
+	return 119;
+}

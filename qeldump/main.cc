@@ -1,0 +1,60 @@
+// Entry and dispatch: the invoked name picks one function.
+#include <libgen.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "qeldump.h"
+
+uid_t myuid;
+struct user_profile *tmpUser;
+const char *binPath = "/sp/prod/code/csst/bin";
+const char *NAMEPANIC = "/home/spcomm/bin/getpanicdump";
+const char *NAMECORE = "/home/spcomm/bin/getcoredump";
+
+// Identification strings; nothing reads them.
+const char *qel_notice = "qeldump: service processor command front end";
+const char *qel_version = "qeldump 1.0";
+
+namespace {
+
+constexpr size_t kArg0Size = 4096;
+
+}  // namespace
+
+int main(int argc, char **argv) {
+	// The last path component of the first argument, cut to the buffer;
+	// an empty vector is the empty name.
+	char arg0[kArg0Size] = "";
+	if (argc > 0 && argv[0] != nullptr)
+		snprintf(arg0, sizeof arg0, "%s", argv[0]);
+	const char *invoked = arg0[0] != '\0' ? basename(arg0) : "";
+
+	myuid = getuid();
+	sanitize_process();
+	if (setuid(0) != 0)
+		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
+		        strerror(errno));
+
+	uid_t uid = myuid;
+	tmpUser = get_user_profile(SPAUTH_BY_UID, &uid);
+	if (tmpUser == nullptr)
+		return 120;
+	set_caller_env(tmpUser->username);
+
+	for (const Command &c : kCommands) {
+		if (std::strcmp(invoked, c.name) == 0) {
+			int rc = c.handler(argc, argv);
+			free_user(tmpUser);
+			exit(rc);
+		}
+	}
+	free_user(tmpUser);
+	if (setuid(myuid) != 0)
+		exit(115);  // fail safe: never go on as root here
+	printf("%s: command not found\n", invoked);
+	exit(115);
+}

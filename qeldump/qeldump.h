@@ -1,0 +1,93 @@
+// Shared state and helpers of the front end.
+#ifndef QELDUMP_H
+#define QELDUMP_H
+
+#include <sys/types.h>
+
+#include <array>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "SP_auth/spauth.h"
+
+// Process-wide state, set up by the entry.
+extern uid_t myuid;
+extern struct user_profile *tmpUser;
+extern const char *binPath;
+extern const char *NAMEPANIC;
+extern const char *NAMECORE;
+
+// An authority rule: its format, the uids for its %d places in order (the
+// %s place takes the cluster), and the buffer it was built in.
+struct Rule {
+	const char *format;
+	std::array<int, 4> uids;
+	size_t buffer;  // bytes, terminator included
+};
+
+// Handlers: the argument vector exactly as the process received it.
+using Handler = int (*)(int argc, char **argv);
+int doDump(int argc, char **argv);
+int doDrives(int argc, char **argv);
+int doCorvanex(int argc, char **argv);
+int doCMD(int argc, char **argv);
+int doCage(int argc, char **argv);
+int doCBIOS(int argc, char **argv);
+int doRescue(int argc, char **argv);
+int doMUP(int argc, char **argv);
+void dumpUSAGE();
+
+// Rules of the functions that have one, beside their handlers.
+extern const Rule kDumpRule, kDrivesRule, kCorvanexRule, kCmdRule, kCageRule,
+    kCBIOSRule, kRescueRule;
+
+// The dispatch table: each invoked name, its handler and its rule (null:
+// none; qelmup is gated by its marker file).
+struct Command {
+	const char *name;
+	Handler handler;
+	const Rule *rule;
+};
+extern const Command kCommands[8];
+
+// Process hygiene owed to the tools, before anything reads the environment.
+void sanitize_process();
+// The caller's name for USER and LOGNAME, once the profile is known.
+void set_caller_env(const char *username);
+
+// Runs one line through /bin/sh -c: the tool's status, -1, 127 or a raw
+// wait status.
+int my_system(const char *command);
+
+// Registry.
+inline constexpr size_t kValidateMax = 4064;
+int ValidateCluster(const char *cluster);
+const char *getSysName(const char *ipaddr, const char *serial);
+
+// A cluster operand fit for a rule and a registry path: no "/" (a path) or
+// ":" (more terms), and within max characters.
+bool cluster_operand_ok(std::string_view cluster, size_t max);
+
+// The rule text for cluster; false when it would not fit rule.buffer.
+bool format_rule(const Rule &rule, std::string_view cluster, std::string &out);
+// Evaluates rule for the caller; 0 refuses (also a rule that does not fit).
+int permitted(const Rule &rule, std::string_view cluster);
+
+// Fills the %s places of fmt with values, each quoted for the shell; false
+// when the line would not fit a buffer of size bytes.
+bool compose(std::string &out, size_t size, std::string_view fmt,
+             std::initializer_list<std::string_view> values);
+
+// Prints text followed by a newline; usage prints each line of a usage text.
+void line(const char *text);
+template <size_t N>
+void usage(const char *const (&lines)[N]) {
+	for (const char *l : lines)
+		line(l);
+}
+
+// "\n<invoked name>: parameter too long", status 119.
+int too_long(const char *name);
+
+#endif

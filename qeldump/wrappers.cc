@@ -1,0 +1,204 @@
+// Maintenance wrappers: drive update, drive-cage update, CBIOS flash, node
+// rescue and MUP, one tool each.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "SP_auth/internal.h"
+#include "qeldump.h"
+
+const Rule kDrivesRule = {
+    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {509, 512}, 512};
+const Rule kCageRule = {
+    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {509, 512}, 512};
+const Rule kCBIOSRule = {
+    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 509}, 128};
+const Rule kRescueRule = {"U=0:U=%d:G=qeloem:G=qelsvc", {509}, 512};
+
+constexpr const char *kAuthFailure = "\nAuthorization failure";
+
+// qeldrive, qelcage -----------------------------------------------------
+
+struct ClusterTool {
+	const char *name;
+	const Rule &rule;
+	const char *usage;
+	const char *format;
+};
+
+constexpr size_t kClusterToolLineSize = 512;
+const ClusterTool kDrives = {"qeldrive", kDrivesRule,
+                             "\nUSAGE: qeldrive <clustername>",
+                             "sudo -u stapp /sp/prod/code/csst/bin/Dcup %s"};
+const ClusterTool kCage = {
+    "qelcage", kCageRule, "\nUSAGE: qelcage <clustername>",
+    "sudo -u spcomm /sp/prod/code/csst/bin/DrvCageUp %s"};
+
+namespace {
+
+// "\nqeldrive: invalid cluster name given (%s)\n", the same for qelcage.
+int bad_cluster(const ClusterTool &t, const char *cluster) {
+	printf("\n%s: invalid cluster name given (%s)\n", t.name, cluster);
+	return 119;
+}
+
+int run_cluster_tool(const ClusterTool &t, int argc, char **argv) {
+	if (argc < 2) {
+		line(t.usage);
+		return 119;
+	}
+	const char *cluster = argv[1];
+	if (!cluster_operand_ok(cluster, spauth::kClusterMax))
+		return bad_cluster(t, cluster);
+	if (!permitted(t.rule, cluster)) {
+		line(kAuthFailure);
+		return 120;
+	}
+	if (ValidateCluster(cluster) != 0)
+		return bad_cluster(t, cluster);
+	std::string cmd;
+	if (!compose(cmd, kClusterToolLineSize, t.format, {cluster}))
+		return too_long(t.name);
+	return my_system(cmd.c_str());
+}
+
+}  // namespace
+
+int doDrives(int argc, char **argv) {
+	return run_cluster_tool(kDrives, argc, argv);
+}
+int doCage(int argc, char **argv) {
+	return run_cluster_tool(kCage, argc, argv);
+}
+
+// qelbios ---------------------------------------------------------------
+
+constexpr size_t kCBIOSLineSize = 128;
+constexpr size_t kCBIOSClusterMax = 91;  // what the rule's buffer leaves
+constexpr const char *kCBIOSUsage[] = {
+    "\nUSAGE: qelbios <clustername> <level> [node#]",
+    "\tflash CBIOS on a cluster/node"};
+constexpr const char *kCBIOSBadCluster =
+    "\nqelbios: invalid cluster name given: %s\n";
+constexpr const char *kCBIOSFormat3 =
+    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s %s";
+constexpr const char *kCBIOSFormat2 =
+    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s";
+
+int doCBIOS(int argc, char **argv) {
+	if (argc <= 2) {
+		usage(kCBIOSUsage);
+		return 119;
+	}
+	const char *cluster = argv[1];
+	if (!cluster_operand_ok(cluster, kCBIOSClusterMax)) {
+		printf(kCBIOSBadCluster, cluster);
+		return 119;
+	}
+	if (!permitted(kCBIOSRule, cluster)) {
+		line("\nYou are not authorized to perform this function!!");
+		return 120;
+	}
+	// Composed before the cluster is tested; four or more operands pass
+	// only the cluster and the level.
+	std::string cmd;
+	bool fits = argc == 4 ? compose(cmd, kCBIOSLineSize, kCBIOSFormat3,
+	                                {cluster, argv[2], argv[3]})
+	                      : compose(cmd, kCBIOSLineSize, kCBIOSFormat2,
+	                                {cluster, argv[2]});
+	if (!fits)
+		return too_long("qelbios");
+	if (ValidateCluster(cluster) != 0) {
+		printf(kCBIOSBadCluster, cluster);
+		return 119;
+	}
+	return my_system(cmd.c_str());
+}
+
+// qelrescue -------------------------------------------------------------
+
+constexpr size_t kRescueLineSize = 512;
+constexpr const char *kRescueBadCluster =
+    "\nqelrescue: invalid cluster name given (%s)\n";
+constexpr const char *kRescueUsage =
+    "\nqelrescue: usage: qelrescue cluster node reboot";
+constexpr const char *kRescueDataFormat =
+    "sudo -u spcomm %s/getNodeRescueData %s\n";
+constexpr const char *kRescueFormat =
+    "sudo -u spcomm /home/spcomm/bin/qelrescue.sh %s %s %s";
+
+namespace {
+
+bool rescue_cluster_ok(const char *cluster) {
+	if (cluster_operand_ok(cluster, kValidateMax) &&
+	    ValidateCluster(cluster) == 0)
+		return true;
+	printf(kRescueBadCluster, cluster);
+	return false;
+}
+
+}  // namespace
+
+int doRescue(int argc, char **argv) {
+	if (!permitted(kRescueRule, "")) {
+		line(kAuthFailure);
+		return 120;
+	}
+	std::string cmd;
+	if (argc == 3) {
+		if (std::strcmp(argv[1], "-S") != 0) {
+			line("\nqelrescue: invalid invocation!");
+			return 119;
+		}
+		if (!rescue_cluster_ok(argv[2]))
+			return 119;
+		if (!compose(cmd, kRescueLineSize, kRescueDataFormat,
+		             {binPath, argv[2]}))
+			return too_long("qelrescue");
+		return my_system(cmd.c_str());
+	}
+	if (argc != 4) {
+		line(kRescueUsage);
+		return 119;
+	}
+	if (!rescue_cluster_ok(argv[1]))
+		return 119;
+	if (!compose(cmd, kRescueLineSize, kRescueFormat,
+	             {argv[1], argv[2], argv[3]}))
+		return too_long("qelrescue");
+	return my_system(cmd.c_str());
+}
+
+// qelmup ----------------------------------------------------------------
+
+constexpr const char *kMupMarker = "/tmp/spmup.tar";
+constexpr const char *kMupLine = "/home/spcomm/bin/MUP";
+
+namespace {
+
+// Anyone can create a file in /tmp: only a regular file that root or the
+// service account owns, and that nobody else may write, enables MUP.
+bool mup_marker_ok() {
+	struct stat st;
+	if (lstat(kMupMarker, &st) != 0 || !S_ISREG(st.st_mode) ||
+	    (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+		return false;
+	if (st.st_uid == 0)
+		return true;
+	user_profile *spcomm =
+	    get_user_profile(SPAUTH_BY_NAME, const_cast<char *>("spcomm"));
+	bool ok = spcomm != nullptr && st.st_uid == spcomm->uid;
+	free_user(spcomm);
+	return ok;
+}
+
+}  // namespace
+
+int doMUP(int, char **) {
+	if (!mup_marker_ok())
+		exit(255);
+	return my_system(kMupLine);
+}
