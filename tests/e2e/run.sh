@@ -1,0 +1,55 @@
+#!/bin/bash
+# run.sh BUILD_DIR [bats args/files...]: installs BUILD_DIR into a throwaway root ($SB) and runs bats on it.
+# Everything happens in a private mount namespace, so no mount can reach or outlive the host's view.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) start=$PWD
+[ "$(id -u)" = 0 ] || { echo "run.sh: must be run as root" >&2; exit 2; }
+[ $# -ge 1 ] && [ -d "$1" ] || { echo "usage: run.sh BUILD_DIR [bats args/files...]" >&2; exit 2; }
+if [ -z "${E2E_INNER:-}" ]; then
+	# --uts too, so the fixture hostname can be set without touching the host's.
+	E2E_INNER=1 exec unshare --mount --uts --propagation private "$here/run.sh" "$@"
+fi
+build=$(cd "$1" && pwd); shift
+
+SB=$(mktemp -d "${TMPDIR:-/tmp}/e2e-sb.XXXXXX")
+cleanup() { cd /; umount -R -l "$SB" 2>/dev/null || true; rmdir "$SB"; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+# SBMARK names every mount of ours, so a leftover is easy to find in /proc/mounts.
+mount -t tmpfs -o mode=0755 SBMARK "$SB"
+cd "$SB"
+mkdir -p usr dev proc tmp run var/log rec root home/spcomm/bin sp/prod/code/csst/bin
+chmod 1777 tmp rec
+for d in bin sbin lib lib64; do ln -s "usr/$d" "$d"; done
+ln -s ../run var/run
+mount --bind /usr usr && mount -o remount,bind,ro usr
+mount -t tmpfs -o mode=0755 SBMARK usr/local
+mount -t tmpfs -o mode=0755 SBMARK dev
+for n in null zero random urandom tty; do touch "dev/$n" && mount --bind "/dev/$n" "dev/$n"; done
+ln -s /proc/self/fd dev/fd
+mount -t proc proc proc
+
+cp -r "$here/fixture/etc" etc
+chown -R root:root etc && chmod 0440 etc/sudoers && chmod 0640 etc/shadow
+cp -a /etc/alternatives etc/   # /usr/bin/awk and friends point through it
+hostname "$(cat etc/hostname)"
+for t in home/spcomm/bin/{getpanicdump,getcoredump,callnode,flashCBIOS,qelrescue.sh,MUP} \
+	sp/prod/code/csst/bin/{Dcup,DrvCageUp,getNodeRescueData,npTee,Corvanex.sh}; do
+	install -m 0755 -o root -g root "$here/standin" "$t"
+done
+
+env -u DESTDIR cmake --install "$build" --prefix "$SB/usr/local" >install.log 2>&1 || {
+	cat install.log >&2; echo "run.sh: cmake --install $build failed" >&2; exit 1; }
+q=usr/local/sbin/qeldump
+[ -f "$q" ] || { echo "run.sh: cmake --install did not produce PREFIX/sbin/qeldump" >&2; exit 1; }
+[ "$(stat -c '%a %U' "$q")" = "4755 root" ] ||
+	{ echo "run.sh: $q is $(stat -c '%a %U' "$q"), want 4755 root" >&2; exit 1; }
+
+export SB
+cd "$start"   # relative bats file names are the caller's
+[ $# -gt 0 ] || set -- "$here"/*.bats
+# In the background so that a signal to run.sh is acted on at once, not after the whole suite.
+setsid -w bats "$@" & bats_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
+trap 'kill -- -"$bats_pid" 2>/dev/null; exit 143' INT TERM HUP
+rc=0; wait "$bats_pid" || rc=$?
+exit "$rc"
