@@ -1,6 +1,6 @@
 # Loaded by every .bats file (`load helpers`); run.sh has built the sandbox root at $SB.
 # Tests run as root in the sandbox's mount namespace and may write under "$SB/..." directly.
-bats_require_minimum_version 1.5.0
+type bats_require_minimum_version >/dev/null 2>&1 && bats_require_minimum_version 1.5.0
 E2E=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 CALL_ENV=() CALL_SIG=() CALL_WRAP=()
 

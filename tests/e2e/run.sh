@@ -1,5 +1,6 @@
 #!/bin/bash
 # run.sh BUILD_DIR [bats args/files...]: installs BUILD_DIR into a throwaway root ($SB) and runs bats on it.
+# run.sh BUILD_DIR --script FILE: runs the bash script FILE there instead (the README's tour).
 # Everything happens in a private mount namespace, so no mount can reach or outlive the host's view.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) start=$PWD
@@ -48,8 +49,10 @@ q=usr/local/sbin/qeldump
 export SB
 cd "$start"   # relative bats file names are the caller's
 [ $# -gt 0 ] || set -- "$here"/*.bats
+runner=(bats)
+[ "$1" = --script ] && { runner=(bash); shift; }
 # In the background so that a signal to run.sh is acted on at once, not after the whole suite.
-setsid -w bats "$@" & bats_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
+setsid -w "${runner[@]}" "$@" & bats_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
 trap 'kill -- -"$bats_pid" 2>/dev/null; exit 143' INT TERM HUP
 rc=0; wait "$bats_pid" || rc=$?
 exit "$rc"

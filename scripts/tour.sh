@@ -1,0 +1,42 @@
+# The tour, run by try-it inside the sandbox ($SB).
+source "$(dirname "$0")/../tests/e2e/helpers.bash"
+
+# show NOTE WHO NAME ARGS...: one run, with everything it did.
+show() {
+	local note=$1 who=$2; shift 2
+	reset_sandbox
+	[ -z "${MARKER:-}" ] || eval "$MARKER"
+	printf '\n== %s\n$ (as %s) ' "$note" "$who"
+	printf '%q ' "$@"
+	printf '\n'
+	call "$who" "$@"
+	sed 's/^/  | /' "$SB/out" "$SB/err"
+	if [ -s "$SB/rec/log" ]; then
+		echo "  tool received:"
+		record | sed 's/^/    /'
+	else
+		echo "  no tool started"
+	fi
+	echo "  exit status: $status"
+}
+
+cat <<'INTRO'
+Sandbox callers: root; service accounts sp507 sp508 spcomm(509) spupg(512);
+oem (group qeloem), svc (group qelsvc), opsadm (group ops, administers c1),
+plain and ann (no service group); uid 799 has no passwd line.
+Clusters: c1 (10.0.0.1, serial 1234567, admin group ops), c2 (10.0.0.15,
+serial 7654321, admin group ops2).
+INTRO
+
+show "a service engineer runs a command on node 0" svc qelcmd c1 0 ls -l /var/log
+show "metacharacters reach the tool literally, nothing runs here" svc qelcmd c1 0 'echo $(id); reboot'
+show "the cluster's administrative group may act on its cluster" opsadm qelcmd c1 all -t uptime
+show "... but not on another cluster" opsadm qelcmd c2 all uptime
+show "uid 512 is held to the upgrade-check scripts" spupg qelcmd c1 0 \
+	/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/check_defrag/check_defrag.sh
+show "... and refused anything else" spupg qelcmd c1 0 id
+show "a caller without rights" plain qelcmd c1 0 id
+show "a cluster operand that would add a rule term" plain qelcmd 'c1:G=users' 0 id
+show "a caller without a passwd line" 799 qelcmd c1 0 id
+ln -s qeldump "$SB/usr/local/sbin/QelCmd"
+show "an invoked name not in the table (names are case-sensitive)" svc QelCmd c1 0 id
