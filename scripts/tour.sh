@@ -38,5 +38,20 @@ show "... and refused anything else" spupg qelcmd c1 0 id
 show "a caller without rights" plain qelcmd c1 0 id
 show "a cluster operand that would add a rule term" plain qelcmd 'c1:G=users' 0 id
 show "a caller without a passwd line" 799 qelcmd c1 0 id
+show "dump retrieval: panic dumps of node 0, kept after processing" svc qeldump -D panic c1 0
+show "dump retrieval with the cluster found by its IP address" opsadm qeldump -I 10.0.0.1 core all out.tar
+show "the address search matches whole lines: 10.0.0.1 is not 10.0.0.15" svc qeldump -I 10.0.0.15 core 1
+show "drive update runs as stapp" spupg qeldrive c1
+show "drive-cage update runs as spcomm" svc qelcage c1
+show "CBIOS flash of one node" sp508 qelbios c1 2.1 3
+show "node rescue data" oem qelrescue -S c1
+show "node rescue" svc qelrescue c1 1 reboot
+show "MUP without its marker file" svc qelmup
+MARKER='touch "$SB/tmp/spmup.tar"; chmod 0666 "$SB/tmp/spmup.tar"' \
+	show "MUP with a marker file that anyone could have written" svc qelmup
+MARKER='touch "$SB/tmp/spmup.tar"' show "MUP with root's marker file, as root" plain qelmup
+show "diagnostic archive under the log tool" svc Corvanex c1
+show "diagnostic archive without the log tool, not locking" svc Corvanex -Lt c1
+show "diagnostic archive refused" plain Corvanex c1
 ln -s qeldump "$SB/usr/local/sbin/QelCmd"
 show "an invoked name not in the table (names are case-sensitive)" svc QelCmd c1 0 id
