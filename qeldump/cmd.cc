@@ -95,6 +95,7 @@ int doCMD(int argc, char **argv) {
 		append_pieces(argv[i], words);
 	}
 	if (myuid == kUpgradeUid && !admitted(joined)) {
+		audit_refusal(kNotAllowed);
 		line(kCmdDenied);
 		return 120;
 	}
@@ -105,5 +106,5 @@ int doCMD(int argc, char **argv) {
 		printf("%s", kCmdTooLong);
 		return 119;
 	}
-	return my_system(cmd.c_str());
+	return run_tool("root", cluster, cmd);
 }

@@ -12,8 +12,11 @@ void line(const char *text) {
 }
 
 bool cluster_operand_ok(std::string_view cluster, size_t max) {
-	return cluster.size() <= max &&
-	       cluster.find_first_of("/:") == cluster.npos;
+	if (cluster.find_first_of("/:") != cluster.npos) {
+		audit_refusal(kBadCluster);
+		return false;
+	}
+	return cluster.size() <= max;
 }
 
 bool format_rule(const Rule &rule, std::string_view cluster, std::string &out) {
@@ -35,9 +38,12 @@ bool format_rule(const Rule &rule, std::string_view cluster, std::string &out) {
 
 int permitted(const Rule &rule, std::string_view cluster) {
 	std::string text;
-	if (!format_rule(rule, cluster, text))
-		return 0;
-	return check_authority(tmpUser, text.data());
+	int count = format_rule(rule, cluster, text)
+	                ? check_authority(tmpUser, text.data())
+	                : 0;
+	if (count == 0)
+		audit_refusal(kNotAuthorized);
+	return count;
 }
 
 bool compose(std::string &out, size_t size, std::string_view fmt,

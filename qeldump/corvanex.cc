@@ -70,5 +70,5 @@ int doCorvanex(int argc, char **argv) {
 		spauth::shell_quote(argv[optind], cmd);
 	if (cmd.size() >= kCorvanexLineSize)
 		return too_long("Corvanex");
-	return my_system(cmd.c_str());
+	return run_tool("root", cluster, cmd);
 }

@@ -133,5 +133,5 @@ int doDump(int argc, char **argv) {
 	if (!compose(args, kDumpLineSize, kDumpFormats[nodelete][ofile],
 	             {scrname, nodename, node, ofilename}))
 		return too_long("qeldump");
-	return my_system(args.c_str());
+	return run_tool("spcomm", nodename, args);
 }

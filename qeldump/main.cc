@@ -35,14 +35,17 @@ int main(int argc, char **argv) {
 
 	myuid = getuid();
 	sanitize_process();
+	audit_begin(invoked, argc, argv);
 	if (setuid(0) != 0)
 		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
 		        strerror(errno));
 
 	uid_t uid = myuid;
 	tmpUser = get_user_profile(SPAUTH_BY_UID, &uid);
-	if (tmpUser == nullptr)
+	if (tmpUser == nullptr) {
+		audit_refusal(kNoProfile);
 		return 120;
+	}
 	set_caller_env(tmpUser->username);
 
 	for (const Command &c : kCommands) {

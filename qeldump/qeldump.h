@@ -60,18 +60,34 @@ void set_caller_env(const char *username);
 // wait status.
 int my_system(const char *command);
 
+// The audit trail. audit_begin opens the log under the invoked name and
+// keeps the operands for refusal records.
+void audit_begin(const char *invoked, int argc, char **argv);
+void audit_refusal(const char *reason);
+// Records and runs the line of a tool started as account: its status.
+int run_tool(const char *account, std::string_view cluster,
+             const std::string &command);
+
+// Refusal reasons.
+inline constexpr const char *kNotAuthorized = "not authorized";
+inline constexpr const char *kNotAllowed = "command not allowed";
+inline constexpr const char *kNoProfile = "no passwd entry";
+inline constexpr const char *kBadMarker = "marker file refused";
+inline constexpr const char *kBadCluster = "invalid cluster operand";
+
 // Registry.
 inline constexpr size_t kValidateMax = 4064;
 int ValidateCluster(const char *cluster);
 const char *getSysName(const char *ipaddr, const char *serial);
 
 // A cluster operand fit for a rule and a registry path: no "/" (a path) or
-// ":" (more terms), and within max characters.
+// ":" (more terms; both are logged as refusals), and within max characters.
 bool cluster_operand_ok(std::string_view cluster, size_t max);
 
 // The rule text for cluster; false when it would not fit rule.buffer.
 bool format_rule(const Rule &rule, std::string_view cluster, std::string &out);
-// Evaluates rule for the caller; 0 refuses (also a rule that does not fit).
+// Evaluates rule for the caller; 0 refuses (also a rule that does not fit)
+// and is logged.
 int permitted(const Rule &rule, std::string_view cluster);
 
 // Fills the %s places of fmt with values, each quoted for the shell; false

@@ -26,15 +26,16 @@ struct ClusterTool {
 	const char *name;
 	const Rule &rule;
 	const char *usage;
+	const char *account;
 	const char *format;
 };
 
 constexpr size_t kClusterToolLineSize = 512;
 const ClusterTool kDrives = {"qeldrive", kDrivesRule,
-                             "\nUSAGE: qeldrive <clustername>",
+                             "\nUSAGE: qeldrive <clustername>", "stapp",
                              "sudo -u stapp /sp/prod/code/csst/bin/Dcup %s"};
 const ClusterTool kCage = {
-    "qelcage", kCageRule, "\nUSAGE: qelcage <clustername>",
+    "qelcage", kCageRule, "\nUSAGE: qelcage <clustername>", "spcomm",
     "sudo -u spcomm /sp/prod/code/csst/bin/DrvCageUp %s"};
 
 namespace {
@@ -62,7 +63,7 @@ int run_cluster_tool(const ClusterTool &t, int argc, char **argv) {
 	std::string cmd;
 	if (!compose(cmd, kClusterToolLineSize, t.format, {cluster}))
 		return too_long(t.name);
-	return my_system(cmd.c_str());
+	return run_tool(t.account, cluster, cmd);
 }
 
 }  // namespace
@@ -115,7 +116,7 @@ int doCBIOS(int argc, char **argv) {
 		printf(kCBIOSBadCluster, cluster);
 		return 119;
 	}
-	return my_system(cmd.c_str());
+	return run_tool("spcomm", cluster, cmd);
 }
 
 // qelrescue -------------------------------------------------------------
@@ -158,7 +159,7 @@ int doRescue(int argc, char **argv) {
 		if (!compose(cmd, kRescueLineSize, kRescueDataFormat,
 		             {binPath, argv[2]}))
 			return too_long("qelrescue");
-		return my_system(cmd.c_str());
+		return run_tool("spcomm", argv[2], cmd);
 	}
 	if (argc != 4) {
 		line(kRescueUsage);
@@ -169,7 +170,7 @@ int doRescue(int argc, char **argv) {
 	if (!compose(cmd, kRescueLineSize, kRescueFormat,
 	             {argv[1], argv[2], argv[3]}))
 		return too_long("qelrescue");
-	return my_system(cmd.c_str());
+	return run_tool("spcomm", argv[1], cmd);
 }
 
 // qelmup ----------------------------------------------------------------
@@ -198,7 +199,9 @@ bool mup_marker_ok() {
 }  // namespace
 
 int doMUP(int, char **) {
-	if (!mup_marker_ok())
+	if (!mup_marker_ok()) {
+		audit_refusal(kBadMarker);
 		exit(255);
-	return my_system(kMupLine);
+	}
+	return run_tool("root", "", kMupLine);
 }

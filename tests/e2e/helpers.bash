@@ -8,6 +8,7 @@ CALL_ENV=() CALL_SIG=() CALL_WRAP=()
 # A .bats file with its own setup() must call it first.
 reset_sandbox() {
 	: >"$SB/rec/log" && chmod 0666 "$SB/rec/log"   # root-owned 0666: every uid can append
+	: >"$SB/rec/syslog"
 	rm -f "$SB/rec/status" "$SB/out" "$SB/err"
 	find "$SB/tmp" -mindepth 1 -delete
 	cp "$E2E/fixture/etc/passwd" "$E2E/fixture/etc/group" "$SB/etc/"
@@ -77,4 +78,19 @@ expect() {
 	call "$@"
 	expect_out "$out" || return 1
 	[ "$status" -eq "$st" ] || { echo "status $status, want $st; stderr:"; cat "$SB/err"; return 1; }
+}
+
+# audit: the audit records so far, as "PRIORITY IDENT: MESSAGE" (timestamp and pid left out).
+# A marker sent last and awaited makes sure every earlier datagram has been written.
+audit() {
+	local mark="sync-$RANDOM$RANDOM" i
+	/usr/bin/logger -u "$SB/dev/log" "$mark"
+	for ((i = 0; i < 100; i++)); do grep -q "$mark" "$SB/rec/syslog" && break; sleep 0.05; done
+	grep -v "$mark" "$SB/rec/syslog" |
+		sed -E 's/^<([0-9]+)>[A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} ([^[]*)\[[0-9]+\]: /\1 \2: /'
+}
+# expect_audit LINE...: the audit records must be exactly these lines.
+expect_audit() {
+	audit >"$SB/rec/got"
+	if (($#)); then _expect "$SB/rec/got" '%s\n' "$@"; else _expect "$SB/rec/got" ''; fi
 }

@@ -46,6 +46,11 @@ q=usr/local/sbin/qeldump
 [ "$(stat -c '%a %U' "$q")" = "4755 root" ] ||
 	{ echo "run.sh: $q is $(stat -c '%a %U' "$q"), want 4755 root" >&2; exit 1; }
 
+# The audit trail goes to a datagram receiver at the sandbox's /dev/log.
+"$build/tests/logsink" "$SB/dev/log" "$SB/rec/syslog" &
+sink=$!
+trap 'kill "$sink" 2>/dev/null; cleanup' EXIT
+
 export SB
 cd "$start"   # relative bats file names are the caller's
 [ $# -gt 0 ] || set -- "$here"/*.bats
