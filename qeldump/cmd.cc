@@ -6,9 +6,10 @@
 #include "SP_auth/internal.h"
 #include "qeldump.h"
 
-const Rule kCmdRule = {
-    "U=0:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 507, 509}, 1024};
-constexpr uid_t kUpgradeUid = 512;  // held to the upgrade-check scripts
+const Rule kCmdRule = {"U=0:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
+                       {508, 507, 509},
+                       1024,
+                       spauth::kClusterMax};
 constexpr size_t kCmdLineSize = 1024;
 // The command words follow, each piece quoted and followed by a blank.
 constexpr const char *kCmdFormat = "/home/spcomm/bin/callnode %s %s %s ";
@@ -67,7 +68,7 @@ void append_pieces(std::string_view word, std::string &out) {
 
 int doCMD(int argc, char **argv) {
 	const char *cluster = argc >= 2 ? argv[1] : "XXX";
-	if (!cluster_operand_ok(cluster, spauth::kClusterMax)) {
+	if (!cluster_operand_ok(cluster, kCmdRule.cluster_max)) {
 		printf(kCmdBadCluster, cluster);
 		return 119;
 	}

@@ -8,10 +8,11 @@
 #include "SP_auth/internal.h"
 #include "qeldump.h"
 
+// 79: what the rule's 128-byte buffer leaves for the cluster
 const Rule kCorvanexRule = {"U=0:U=%d:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
                             {508, 509, 507, 512},
-                            128};
-constexpr size_t kCorvanexClusterMax = 79;  // what the rule's buffer leaves
+                            128,
+                            79};
 constexpr size_t kCorvanexLineSize = 512;
 constexpr const char *kCorvanexOptions = "Lt";
 constexpr const char *kCorvanexUsage[] = {
@@ -43,7 +44,7 @@ int doCorvanex(int argc, char **argv) {
 		return 119;
 	}
 	const char *cluster = argv[optind++];
-	if (!cluster_operand_ok(cluster, kCorvanexClusterMax) ||
+	if (!cluster_operand_ok(cluster, kCorvanexRule.cluster_max) ||
 	    ValidateCluster(cluster) != 0) {
 		printf(kCorvanexBadCluster, cluster);
 		return 119;

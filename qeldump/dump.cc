@@ -10,10 +10,10 @@
 
 const Rule kDumpRule = {"U=0:U=%d:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
                         {508, 509, 507, 512},
-                        512};
+                        512,
+                        63};
 constexpr size_t kDumpLineSize = 512;
 constexpr size_t kDumpTypeMax = 31;
-constexpr size_t kDumpClusterMax = 63;
 constexpr size_t kIpAddrMax = 15;  // -I and -N keep their first characters
 constexpr size_t kSerialMax = 7;
 constexpr const char *kDumpOptions = "DI:N:";
@@ -112,7 +112,7 @@ int doDump(int argc, char **argv) {
 			too_few();
 		nodename = argv[optind++];
 	}
-	if (!cluster_operand_ok(nodename, kDumpClusterMax) ||
+	if (!cluster_operand_ok(nodename, kDumpRule.cluster_max) ||
 	    ValidateCluster(nodename.c_str()) != 0) {
 		printf(kDumpBadCluster, nodename.c_str());
 		return 1;

@@ -9,16 +9,6 @@
 
 #include "qeldump.h"
 
-uid_t myuid;
-struct user_profile *tmpUser;
-const char *binPath = "/sp/prod/code/csst/bin";
-const char *NAMEPANIC = "/home/spcomm/bin/getpanicdump";
-const char *NAMECORE = "/home/spcomm/bin/getcoredump";
-
-// Identification strings; nothing reads them.
-const char *qel_notice = "qeldump: service processor command front end";
-const char *qel_version = "qeldump 1.0";
-
 namespace {
 
 constexpr size_t kArg0Size = 4096;

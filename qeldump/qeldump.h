@@ -19,11 +19,13 @@ extern const char *NAMEPANIC;
 extern const char *NAMECORE;
 
 // An authority rule: its format, the uids for its %d places in order (the
-// %s place takes the cluster), and the buffer it was built in.
+// %s place takes the cluster), the buffer it was built in, and the longest
+// cluster name its function takes.
 struct Rule {
 	const char *format;
 	std::array<int, 4> uids;
 	size_t buffer;  // bytes, terminator included
+	size_t cluster_max;
 };
 
 // Handlers: the argument vector exactly as the process received it.
@@ -37,6 +39,10 @@ int doCBIOS(int argc, char **argv);
 int doRescue(int argc, char **argv);
 int doMUP(int argc, char **argv);
 void dumpUSAGE();
+// qelcmd lets this uid past its rule, held to the upgrade-check scripts.
+inline constexpr uid_t kUpgradeUid = 512;
+// qelmup's gate: whether the marker file passes now.
+bool mup_marker_ok();
 
 // Rules of the functions that have one, beside their handlers.
 extern const Rule kDumpRule, kDrivesRule, kCorvanexRule, kCmdRule, kCageRule,

@@ -1,6 +1,16 @@
 // The dispatch table, compared in this order by exact, case-sensitive
-// equality with the invoked name.
+// equality with the invoked name, and the process-wide state.
 #include "qeldump.h"
+
+uid_t myuid;
+struct user_profile *tmpUser;
+const char *binPath = "/sp/prod/code/csst/bin";
+const char *NAMEPANIC = "/home/spcomm/bin/getpanicdump";
+const char *NAMECORE = "/home/spcomm/bin/getcoredump";
+
+// Identification strings; nothing reads them.
+const char *qel_notice = "qeldump: service processor command front end";
+const char *qel_version = "qeldump 1.0";
 
 const Command kCommands[8] = {
     {"qeldump", doDump, &kDumpRule},

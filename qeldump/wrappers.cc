@@ -10,13 +10,20 @@
 #include "SP_auth/internal.h"
 #include "qeldump.h"
 
-const Rule kDrivesRule = {
-    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {509, 512}, 512};
-const Rule kCageRule = {
-    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {509, 512}, 512};
+const Rule kDrivesRule = {"U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
+                          {509, 512},
+                          512,
+                          spauth::kClusterMax};
+const Rule kCageRule = {"U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
+                        {509, 512},
+                        512,
+                        spauth::kClusterMax};
+// 91: what the rule's 128-byte buffer leaves for the cluster
 const Rule kCBIOSRule = {
-    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 509}, 128};
-const Rule kRescueRule = {"U=0:U=%d:G=qeloem:G=qelsvc", {509}, 512};
+    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 509}, 128, 91};
+// No cluster term: the cluster is bounded by the registry path.
+const Rule kRescueRule = {
+    "U=0:U=%d:G=qeloem:G=qelsvc", {509}, 512, kValidateMax};
 
 constexpr const char *kAuthFailure = "\nAuthorization failure";
 
@@ -52,7 +59,7 @@ int run_cluster_tool(const ClusterTool &t, int argc, char **argv) {
 		return 119;
 	}
 	const char *cluster = argv[1];
-	if (!cluster_operand_ok(cluster, spauth::kClusterMax))
+	if (!cluster_operand_ok(cluster, t.rule.cluster_max))
 		return bad_cluster(t, cluster);
 	if (!permitted(t.rule, cluster)) {
 		line(kAuthFailure);
@@ -78,7 +85,6 @@ int doCage(int argc, char **argv) {
 // qelbios ---------------------------------------------------------------
 
 constexpr size_t kCBIOSLineSize = 128;
-constexpr size_t kCBIOSClusterMax = 91;  // what the rule's buffer leaves
 constexpr const char *kCBIOSUsage[] = {
     "\nUSAGE: qelbios <clustername> <level> [node#]",
     "\tflash CBIOS on a cluster/node"};
@@ -95,7 +101,7 @@ int doCBIOS(int argc, char **argv) {
 		return 119;
 	}
 	const char *cluster = argv[1];
-	if (!cluster_operand_ok(cluster, kCBIOSClusterMax)) {
+	if (!cluster_operand_ok(cluster, kCBIOSRule.cluster_max)) {
 		printf(kCBIOSBadCluster, cluster);
 		return 119;
 	}
@@ -134,7 +140,7 @@ constexpr const char *kRescueFormat =
 namespace {
 
 bool rescue_cluster_ok(const char *cluster) {
-	if (cluster_operand_ok(cluster, kValidateMax) &&
+	if (cluster_operand_ok(cluster, kRescueRule.cluster_max) &&
 	    ValidateCluster(cluster) == 0)
 		return true;
 	printf(kRescueBadCluster, cluster);
@@ -178,8 +184,6 @@ int doRescue(int argc, char **argv) {
 constexpr const char *kMupMarker = "/tmp/spmup.tar";
 constexpr const char *kMupLine = "/home/spcomm/bin/MUP";
 
-namespace {
-
 // Anyone can create a file in /tmp: only a regular file that root or the
 // service account owns, and that nobody else may write, enables MUP.
 bool mup_marker_ok() {
@@ -195,8 +199,6 @@ bool mup_marker_ok() {
 	free_user(spcomm);
 	return ok;
 }
-
-}  // namespace
 
 int doMUP(int, char **) {
 	if (!mup_marker_ok()) {

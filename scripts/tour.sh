@@ -18,6 +18,10 @@ show() {
 		echo "  no tool started"
 	fi
 	echo "  exit status: $status"
+	if [ -n "$(audit)" ]; then
+		echo "  audit trail (priority ident: message):"
+		audit | sed 's/^/    /'
+	fi
 }
 
 cat <<'INTRO'
@@ -55,3 +59,6 @@ show "diagnostic archive without the log tool, not locking" svc Corvanex -Lt c1
 show "diagnostic archive refused" plain Corvanex c1
 ln -s qeldump "$SB/usr/local/sbin/QelCmd"
 show "an invoked name not in the table (names are case-sensitive)" svc QelCmd c1 0 id
+
+printf '\n== what the administrator can ask before anyone is refused\n$ (as root) spauth check opsadm\n'
+as_root /usr/local/sbin/spauth check opsadm | sed 's/^/  | /'

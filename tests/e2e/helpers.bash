@@ -86,7 +86,7 @@ audit() {
 	local mark="sync-$RANDOM$RANDOM" i
 	/usr/bin/logger -u "$SB/dev/log" "$mark"
 	for ((i = 0; i < 100; i++)); do grep -q "$mark" "$SB/rec/syslog" && break; sleep 0.05; done
-	grep -v "$mark" "$SB/rec/syslog" |
+	grep -vE ": sync-[0-9]+$" "$SB/rec/syslog" |
 		sed -E 's/^<([0-9]+)>[A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} ([^[]*)\[[0-9]+\]: /\1 \2: /'
 }
 # expect_audit LINE...: the audit records must be exactly these lines.

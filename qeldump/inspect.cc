@@ -1,0 +1,140 @@
+// spauth: tells administrators, before anyone is refused, who may do what.
+// It evaluates the front end's own rule table with the same evaluator.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "SP_auth/internal.h"
+#include "qeldump.h"
+
+namespace {
+
+constexpr const char *kUsage =
+    "usage: spauth check USER [CLUSTER]\n"
+    "       spauth profile USER\n"
+    "       spauth nextuid\n";
+
+bool per_cluster(const Command &c) {
+	return c.rule != nullptr &&
+	       std::strstr(c.rule->format, "%s") != nullptr;
+}
+
+std::vector<std::string> registered_clusters() {
+	std::vector<std::string> names;
+	DIR *d = opendir(spauth::kRegistryDir);
+	if (d == nullptr)
+		return names;
+	for (dirent *e; (e = readdir(d)) != nullptr;) {
+		std::string_view n = e->d_name;
+		if (n.size() > 5 && n.ends_with(".conf")) {
+			n.remove_suffix(5);
+			if (ValidateCluster(std::string(n).c_str()) == 0)
+				names.emplace_back(n);
+		}
+	}
+	closedir(d);
+	std::sort(names.begin(), names.end());
+	return names;
+}
+
+// The terms of rule_text that up satisfies, each evaluated on its own.
+std::string grounds(user_profile *up, const std::string &rule_text) {
+	std::string out;
+	for (std::string_view term : spauth::split(rule_text, ':')) {
+		std::string t(term);
+		if (check_authority(up, t.data()) == 0)
+			continue;
+		out.append(out.empty() ? "" : ", ").append(t);
+		if (t.starts_with("C=")) {
+			char group[spauth::kCTermMax + 1];
+			std::strcpy(group, t.c_str() + 2);
+			if (getAdminGroup(group) != nullptr)
+				out.append(" through its administrative group ")
+				    .append(group);
+		}
+	}
+	return out;
+}
+
+void check_one(user_profile *up, const Command &c, const std::string &cluster) {
+	if (c.rule == nullptr) {
+		printf("%s: %s: marker /tmp/spmup.tar %s now\n", c.name,
+		       mup_marker_ok() ? "permitted" : "refused",
+		       mup_marker_ok() ? "passes" : "fails");
+		return;
+	}
+	std::string where = per_cluster(c) ? " " + cluster : "";
+	std::string text;
+	// The front end refuses such names before its rule.
+	if (cluster.size() > c.rule->cluster_max ||
+	    cluster.find_first_of("/:") != cluster.npos ||
+	    !format_rule(*c.rule, cluster, text)) {
+		printf("%s%s: refused: invalid cluster name\n", c.name,
+		       where.c_str());
+		return;
+	}
+	if (c.handler == doCMD && up->uid == kUpgradeUid) {
+		printf(
+		    "%s%s: permitted: restricted to the five upgrade-check "
+		    "scripts\n",
+		    c.name, where.c_str());
+		return;
+	}
+	if (check_authority(up, text.data()) == 0)
+		printf("%s%s: refused\n", c.name, where.c_str());
+	else
+		printf("%s%s: permitted: %s\n", c.name, where.c_str(),
+		       grounds(up, text).c_str());
+}
+
+int check(user_profile *up, int argc, char **argv) {
+	std::vector<std::string> clusters;
+	if (argc == 4) {
+		if (ValidateCluster(argv[3]) != 0) {
+			fprintf(stderr,
+			        "spauth: cluster %s is not registered\n",
+			        argv[3]);
+			return 1;
+		}
+		clusters.emplace_back(argv[3]);
+	} else {
+		clusters = registered_clusters();
+	}
+	for (const Command &c : kCommands) {
+		if (!per_cluster(c))
+			check_one(up, c, clusters.empty() ? "" : clusters[0]);
+		else
+			for (const std::string &cl : clusters)
+				check_one(up, c, cl);
+	}
+	return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+	std::string_view verb = argc > 1 ? argv[1] : "";
+	if (verb == "nextuid" && argc == 2) {
+		printf("%d\n", getNextUID());
+		return 0;
+	}
+	bool known = (verb == "check" && (argc == 3 || argc == 4)) ||
+	             (verb == "profile" && argc == 3);
+	if (!known) {
+		fputs(kUsage, stderr);
+		return 2;
+	}
+	user_profile *up = get_user_profile(SPAUTH_BY_NAME, argv[2]);
+	if (up == nullptr) {
+		fprintf(stderr, "spauth: unknown user %s\n", argv[2]);
+		return 1;
+	}
+	int rc = verb == "check" ? check(up, argc, argv)
+	                         : (print_user_profile(up) == 0 ? 0 : 1);
+	free_user(up);
+	return rc;
+}
