@@ -10,9 +10,8 @@ const Rule kCmdRule = {"U=0:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
                        {508, 507, 509},
                        1024,
                        spauth::kClusterMax};
-constexpr size_t kCmdLineSize = 1024;
 // The command words follow, each piece quoted and followed by a blank.
-constexpr const char *kCmdFormat = "/home/spcomm/bin/callnode %s %s %s ";
+const LineFormat kCmdLine = {"/home/spcomm/bin/callnode %s %s %s ", 1024};
 constexpr const char *kCmdUsage[] = {
     "\nUSAGE: qelcmd <clustername> <node>|all <command>",
     "\texecute command on a cluster/node"};
@@ -66,6 +65,15 @@ void append_pieces(std::string_view word, std::string &out) {
 
 }  // namespace
 
+bool compose_cmd_line(std::string &out, std::string_view flag,
+                      std::string_view cluster, std::string_view node,
+                      int nwords, char *const *words) {
+	compose(out, kCmdLine, {flag, cluster, node});
+	for (int i = 0; i < nwords; ++i)
+		append_pieces(words[i], out);
+	return out.size() < kCmdLine.size;
+}
+
 int doCMD(int argc, char **argv) {
 	const char *cluster = argc >= 2 ? argv[1] : "XXX";
 	if (!cluster_operand_ok(cluster, kCmdRule.cluster_max)) {
@@ -90,20 +98,18 @@ int doCMD(int argc, char **argv) {
 		flag = "-t";
 		first = 4;
 	}
-	std::string joined, words;
-	for (int i = first; i < argc; ++i) {
+	std::string joined;
+	for (int i = first; i < argc; ++i)
 		joined.append(argv[i]).push_back(' ');
-		append_pieces(argv[i], words);
-	}
 	if (myuid == kUpgradeUid && !admitted(joined)) {
 		audit_refusal(kNotAllowed);
 		line(kCmdDenied);
 		return 120;
 	}
 	std::string cmd;
-	compose(cmd, kCmdLineSize, kCmdFormat, {flag, cluster, argv[2]});
-	cmd.append(words);
-	if (joined.size() >= kCmdLineSize || cmd.size() >= kCmdLineSize) {
+	if (joined.size() >= kCmdLine.size ||
+	    !compose_cmd_line(cmd, flag, cluster, argv[2], argc - first,
+	                      argv + first)) {
 		printf("%s", kCmdTooLong);
 		return 119;
 	}

@@ -46,8 +46,9 @@ int permitted(const Rule &rule, std::string_view cluster) {
 	return count;
 }
 
-bool compose(std::string &out, size_t size, std::string_view fmt,
+bool compose(std::string &out, const LineFormat &line,
              std::initializer_list<std::string_view> values) {
+	std::string_view fmt = line.format;
 	out.clear();
 	const std::string_view *value = values.begin();
 	for (size_t i = 0; i < fmt.size(); ++i) {
@@ -58,7 +59,7 @@ bool compose(std::string &out, size_t size, std::string_view fmt,
 			out.push_back(fmt[i]);
 		}
 	}
-	return out.size() < size;
+	return out.size() < line.size;
 }
 
 int too_long(const char *name) {

@@ -26,6 +26,26 @@ constexpr const char *kTeePrefix = "/sp/prod/code/csst/bin/npTee ";
 constexpr const char *kTeeLog = "/sp/tmp/Corvane_log.";
 constexpr const char *kCorvanexScript = "/sp/prod/code/csst/bin/Corvanex.sh ";
 
+bool compose_corvanex_line(std::string &out, bool dontlock, bool notee,
+                           std::string_view cluster, const char *fifth) {
+	out.clear();
+	if (!notee) {
+		out.append(kTeePrefix);
+		spauth::shell_quote(std::string(kTeeLog).append(cluster), out);
+		out.push_back(' ');
+	}
+	out.append(kCorvanexScript)
+	    .append(dontlock ? "-L " : "")
+	    .append(" ")
+	    .append(notee ? "-t " : "")
+	    .append(" ");
+	spauth::shell_quote(cluster, out);
+	out.push_back(' ');
+	if (fifth != nullptr)
+		spauth::shell_quote(fifth, out);
+	return out.size() < kCorvanexLineSize;
+}
+
 int doCorvanex(int argc, char **argv) {
 	bool DONTLOCK = false, notee = false;
 	for (int opt; (opt = getopt(argc, argv, kCorvanexOptions)) != -1;) {
@@ -55,21 +75,8 @@ int doCorvanex(int argc, char **argv) {
 		return 120;
 	}
 	std::string cmd;
-	if (!notee) {
-		cmd.append(kTeePrefix);
-		spauth::shell_quote(std::string(kTeeLog).append(cluster), cmd);
-		cmd.push_back(' ');
-	}
-	cmd.append(kCorvanexScript)
-	    .append(DONTLOCK ? "-L " : "")
-	    .append(" ")
-	    .append(notee ? "-t " : "")
-	    .append(" ");
-	spauth::shell_quote(cluster, cmd);
-	cmd.push_back(' ');
-	if (optind < argc)
-		spauth::shell_quote(argv[optind], cmd);
-	if (cmd.size() >= kCorvanexLineSize)
+	if (!compose_corvanex_line(cmd, DONTLOCK, notee, cluster,
+	                           optind < argc ? argv[optind] : nullptr))
 		return too_long("Corvanex");
 	return run_tool("root", cluster, cmd);
 }

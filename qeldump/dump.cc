@@ -12,7 +12,6 @@ const Rule kDumpRule = {"U=0:U=%d:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
                         {508, 509, 507, 512},
                         512,
                         63};
-constexpr size_t kDumpLineSize = 512;
 constexpr size_t kDumpTypeMax = 31;
 constexpr size_t kIpAddrMax = 15;  // -I and -N keep their first characters
 constexpr size_t kSerialMax = 7;
@@ -35,9 +34,10 @@ constexpr const char *kDumpTooFew = "\nToo few parameters entered!!";
 constexpr const char *kDumpBadCluster =
     "\nqeldump: invalid cluster name given (%s)\n";
 // By -D, then by whether an output file name is present.
-constexpr const char *kDumpFormats[2][2] = {
-    {"sudo -u spcomm %s %s %s", "sudo -u spcomm %s %s %s %s"},
-    {"sudo -u spcomm %s -D %s %s", "sudo -u spcomm %s -D %s %s %s"},
+const LineFormat kDumpLines[2][2] = {
+    {{"sudo -u spcomm %s %s %s", 512}, {"sudo -u spcomm %s %s %s %s", 512}},
+    {{"sudo -u spcomm %s -D %s %s", 512},
+     {"sudo -u spcomm %s -D %s %s %s", 512}},
 };
 
 void dumpUSAGE() {
@@ -130,7 +130,7 @@ int doDump(int argc, char **argv) {
 	    strcasecmp(dmptype, "panic") == 0 ? NAMEPANIC : NAMECORE;
 	bool ofile = ofilename[0] != '\0';
 	std::string args;
-	if (!compose(args, kDumpLineSize, kDumpFormats[nodelete][ofile],
+	if (!compose(args, kDumpLines[nodelete][ofile],
 	             {scrname, nodename, node, ofilename}))
 		return too_long("qeldump");
 	return run_tool("spcomm", nodename, args);

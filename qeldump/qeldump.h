@@ -96,10 +96,29 @@ bool format_rule(const Rule &rule, std::string_view cluster, std::string &out);
 // and is logged.
 int permitted(const Rule &rule, std::string_view cluster);
 
-// Fills the %s places of fmt with values, each quoted for the shell; false
-// when the line would not fit a buffer of size bytes.
-bool compose(std::string &out, size_t size, std::string_view fmt,
+// A command format and the buffer its line must fit, terminator included.
+struct LineFormat {
+	const char *format;
+	size_t size;
+};
+
+// Fills the %s places of the format with values, each quoted for the
+// shell; false when the line would not fit.
+bool compose(std::string &out, const LineFormat &line,
              std::initializer_list<std::string_view> values);
+
+// Each function's command formats, beside its handler.
+extern const LineFormat kDumpLines[2][2];  // by -D, by output file
+extern const LineFormat kDrivesLine, kCageLine, kCBIOSLine2, kCBIOSLine3,
+    kRescueDataLine, kRescueLine;
+// qelcmd: the callnode line, each command word split at blanks, tabs and
+// newlines as the shell would split it, and each piece quoted.
+bool compose_cmd_line(std::string &out, std::string_view flag,
+                      std::string_view cluster, std::string_view node,
+                      int nwords, char *const *words);
+// Corvanex: the archive script under npTee unless notee; fifth may be null.
+bool compose_corvanex_line(std::string &out, bool dontlock, bool notee,
+                           std::string_view cluster, const char *fifth);
 
 // Prints text followed by a newline; usage prints each line of a usage text.
 void line(const char *text);

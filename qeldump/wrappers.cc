@@ -34,16 +34,19 @@ struct ClusterTool {
 	const Rule &rule;
 	const char *usage;
 	const char *account;
-	const char *format;
+	const LineFormat &line;
 };
 
-constexpr size_t kClusterToolLineSize = 512;
+const LineFormat kDrivesLine = {"sudo -u stapp /sp/prod/code/csst/bin/Dcup %s",
+                                512};
+const LineFormat kCageLine = {
+    "sudo -u spcomm /sp/prod/code/csst/bin/DrvCageUp %s", 512};
 const ClusterTool kDrives = {"qeldrive", kDrivesRule,
                              "\nUSAGE: qeldrive <clustername>", "stapp",
-                             "sudo -u stapp /sp/prod/code/csst/bin/Dcup %s"};
-const ClusterTool kCage = {
-    "qelcage", kCageRule, "\nUSAGE: qelcage <clustername>", "spcomm",
-    "sudo -u spcomm /sp/prod/code/csst/bin/DrvCageUp %s"};
+                             kDrivesLine};
+const ClusterTool kCage = {"qelcage", kCageRule,
+                           "\nUSAGE: qelcage <clustername>", "spcomm",
+                           kCageLine};
 
 namespace {
 
@@ -68,7 +71,7 @@ int run_cluster_tool(const ClusterTool &t, int argc, char **argv) {
 	if (ValidateCluster(cluster) != 0)
 		return bad_cluster(t, cluster);
 	std::string cmd;
-	if (!compose(cmd, kClusterToolLineSize, t.format, {cluster}))
+	if (!compose(cmd, t.line, {cluster}))
 		return too_long(t.name);
 	return run_tool(t.account, cluster, cmd);
 }
@@ -84,16 +87,15 @@ int doCage(int argc, char **argv) {
 
 // qelbios ---------------------------------------------------------------
 
-constexpr size_t kCBIOSLineSize = 128;
 constexpr const char *kCBIOSUsage[] = {
     "\nUSAGE: qelbios <clustername> <level> [node#]",
     "\tflash CBIOS on a cluster/node"};
 constexpr const char *kCBIOSBadCluster =
     "\nqelbios: invalid cluster name given: %s\n";
-constexpr const char *kCBIOSFormat3 =
-    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s %s";
-constexpr const char *kCBIOSFormat2 =
-    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s";
+const LineFormat kCBIOSLine3 = {
+    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s %s", 128};
+const LineFormat kCBIOSLine2 = {
+    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s", 128};
 
 int doCBIOS(int argc, char **argv) {
 	if (argc <= 2) {
@@ -112,10 +114,9 @@ int doCBIOS(int argc, char **argv) {
 	// Composed before the cluster is tested; four or more operands pass
 	// only the cluster and the level.
 	std::string cmd;
-	bool fits = argc == 4 ? compose(cmd, kCBIOSLineSize, kCBIOSFormat3,
-	                                {cluster, argv[2], argv[3]})
-	                      : compose(cmd, kCBIOSLineSize, kCBIOSFormat2,
-	                                {cluster, argv[2]});
+	bool fits = argc == 4
+	                ? compose(cmd, kCBIOSLine3, {cluster, argv[2], argv[3]})
+	                : compose(cmd, kCBIOSLine2, {cluster, argv[2]});
 	if (!fits)
 		return too_long("qelbios");
 	if (ValidateCluster(cluster) != 0) {
@@ -127,15 +128,15 @@ int doCBIOS(int argc, char **argv) {
 
 // qelrescue -------------------------------------------------------------
 
-constexpr size_t kRescueLineSize = 512;
 constexpr const char *kRescueBadCluster =
     "\nqelrescue: invalid cluster name given (%s)\n";
 constexpr const char *kRescueUsage =
     "\nqelrescue: usage: qelrescue cluster node reboot";
-constexpr const char *kRescueDataFormat =
-    "sudo -u spcomm %s/getNodeRescueData %s\n";
-constexpr const char *kRescueFormat =
-    "sudo -u spcomm /home/spcomm/bin/qelrescue.sh %s %s %s";
+// The newline ends the command, as it always has.
+const LineFormat kRescueDataLine = {"sudo -u spcomm %s/getNodeRescueData %s\n",
+                                    512};
+const LineFormat kRescueLine = {
+    "sudo -u spcomm /home/spcomm/bin/qelrescue.sh %s %s %s", 512};
 
 namespace {
 
@@ -162,8 +163,7 @@ int doRescue(int argc, char **argv) {
 		}
 		if (!rescue_cluster_ok(argv[2]))
 			return 119;
-		if (!compose(cmd, kRescueLineSize, kRescueDataFormat,
-		             {binPath, argv[2]}))
+		if (!compose(cmd, kRescueDataLine, {binPath, argv[2]}))
 			return too_long("qelrescue");
 		return run_tool("spcomm", argv[2], cmd);
 	}
@@ -173,8 +173,7 @@ int doRescue(int argc, char **argv) {
 	}
 	if (!rescue_cluster_ok(argv[1]))
 		return 119;
-	if (!compose(cmd, kRescueLineSize, kRescueFormat,
-	             {argv[1], argv[2], argv[3]}))
+	if (!compose(cmd, kRescueLine, {argv[1], argv[2], argv[3]}))
 		return too_long("qelrescue");
 	return run_tool("spcomm", argv[1], cmd);
 }
