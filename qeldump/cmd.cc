@@ -23,16 +23,16 @@ constexpr const char *kCmdTooLong = "\nqelcmd: command too long\n";
 
 // As stored, each with its one trailing blank.
 constexpr const char *kUpgradeScripts[] = {
-    "/sp/prod/code/csst/bin/upgrade_scripts/pre_check/check_clustercore_flag/"
-    "check_clustercore_flag.sh ",
-    "/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/"
-    "check_clustercore_flag/check_clustercore_flag.sh ",
-    "/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/check_defrag/"
-    "check_defrag.sh ",
-    "/sp/prod/code/csst/bin/upgrade_scripts/post_check/"
-    "check_cluster_update_flags/up_cexflagcheck.sh ",
-    "/sp/prod/code/csst/bin/upgrade_scripts/post_check/check_defrag/"
-    "check_defrag.sh ",
+    ("/sp/prod/code/csst/bin/upgrade_scripts/pre_check/check_clustercore_flag/"
+     "check_clustercore_flag.sh "),
+    ("/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/"
+     "check_clustercore_flag/check_clustercore_flag.sh "),
+    ("/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/check_defrag/"
+     "check_defrag.sh "),
+    ("/sp/prod/code/csst/bin/upgrade_scripts/post_check/"
+     "check_cluster_update_flags/up_cexflagcheck.sh "),
+    ("/sp/prod/code/csst/bin/upgrade_scripts/post_check/check_defrag/"
+     "check_defrag.sh "),
 };
 
 namespace {

@@ -17,8 +17,8 @@ constexpr size_t kIpAddrMax = 15;  // -I and -N keep their first characters
 constexpr size_t kSerialMax = 7;
 constexpr const char *kDumpOptions = "DI:N:";
 constexpr const char *kDumpUsage[] = {
-    "\n\nUSAGE: qeldump [-D] [-I <ip>] [-N <snum>] core|panic <clustername> "
-    "node",
+    ("\n\nUSAGE: qeldump [-D] [-I <ip>] [-N <snum>] core|panic <clustername> "
+     "node"),
     "\n\tRetrieve, analyze, and transfer system or application",
     "core files.  One, and only one, of the -I, -N, or ",
     "clustername parameters MUST be entered",

@@ -1,0 +1,160 @@
+// Every composed line fits its buffer and parses back, by a POSIX word
+// splitter written here, into exactly the arguments that were meant.
+#include <string>
+#include <vector>
+
+#include "../../qeldump/qeldump.h"
+#include "fuzz.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+bool plain(char c) {
+	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+	       (c >= '0' && c <= '9') ||
+	       std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+}
+
+// Splits as sh does for what the quoting helper may produce: blanks
+// separate words, '...' quotes, \ escapes one byte, a final newline ends
+// the command. Anything the shell would interpret fails.
+bool sh_split(std::string_view line, Words &words) {
+	if (line.ends_with('\n'))
+		line.remove_suffix(1);
+	std::string word;
+	bool in_word = false;
+	for (size_t i = 0; i < line.size(); ++i) {
+		char c = line[i];
+		if (c == ' ') {
+			if (in_word)
+				words.push_back(word);
+			word.clear();
+			in_word = false;
+		} else if (c == '\'') {
+			size_t close = line.find('\'', i + 1);
+			if (close == line.npos)
+				return false;
+			word.append(line.substr(i + 1, close - i - 1));
+			i = close;
+			in_word = true;
+		} else if (c == '\\' && i + 1 < line.size()) {
+			word.push_back(line[++i]);
+			in_word = true;
+		} else if (plain(c)) {
+			word.push_back(c);
+			in_word = true;
+		} else {
+			return false;
+		}
+	}
+	if (in_word)
+		words.push_back(word);
+	return true;
+}
+
+// The words a format means: its blank-separated tokens, %s by each value.
+Words meant(std::string_view fmt, const Words &values) {
+	Words out;
+	size_t next = 0;
+	std::string tok;
+	for (char c : std::string(fmt) + " ") {
+		if (c != ' ' && c != '\n') {
+			tok.push_back(c);
+			continue;
+		}
+		std::string word;
+		bool had_value = false;
+		for (size_t i = 0; i < tok.size(); ++i) {
+			if (tok.compare(i, 2, "%s") == 0) {
+				word.append(values[next++]);
+				had_value = true;
+				++i;
+			} else {
+				word.push_back(tok[i]);
+			}
+		}
+		if (!word.empty() || had_value)
+			out.push_back(word);
+		tok.clear();
+	}
+	return out;
+}
+
+void check(bool fits, const std::string &line, size_t size, const Words &want) {
+	FUZZ_ASSERT(fits == (line.size() < size));
+	Words got;
+	FUZZ_ASSERT(sh_split(line, got));
+	FUZZ_ASSERT(got == want);
+}
+
+void split_pieces(std::string_view w, Words &out) {
+	std::string piece;
+	for (char c : std::string(w) + " ") {
+		if (c == ' ' || c == '\t' || c == '\n') {
+			if (!piece.empty())
+				out.push_back(piece);
+			piece.clear();
+		} else {
+			piece.push_back(c);
+		}
+	}
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+	if (size < 1)
+		return 0;
+	uint8_t sel = data[0];
+	Words v;
+	std::string all(reinterpret_cast<const char *>(data + 1), size - 1);
+	for (size_t pos = 0; v.size() < 4;) {
+		size_t nul = all.find('\0', pos);
+		v.push_back(all.substr(pos, nul == all.npos ? nul : nul - pos));
+		if (nul == all.npos)
+			break;
+		pos = nul + 1;
+	}
+	while (v.size() < 4)
+		v.push_back("");
+
+	// An empty value is an empty argument, never a missing one.
+	const LineFormat *formats[] = {
+	    &kDumpLines[0][0], &kDumpLines[0][1], &kDumpLines[1][0],
+	    &kDumpLines[1][1], &kDrivesLine,      &kCageLine,
+	    &kCBIOSLine2,      &kCBIOSLine3,      &kRescueDataLine,
+	    &kRescueLine};
+	for (const LineFormat *f : formats) {
+		std::string line;
+		bool fits = compose(line, *f, {v[0], v[1], v[2], v[3]});
+		check(fits, line, f->size, meant(f->format, v));
+	}
+
+	std::string line;
+	char *words[2] = {v[2].data(), v[3].data()};
+	bool fits = compose_cmd_line(line, sel & 1 ? "-t" : "-s", v[0], v[1],
+	                             sel & 2 ? 2 : 1, words);
+	Words want = {"/home/spcomm/bin/callnode", sel & 1 ? "-t" : "-s", v[0], v[1]};
+	split_pieces(v[2], want);
+	if (sel & 2)
+		split_pieces(v[3], want);
+	check(fits, line, 1024, want);
+
+	bool dontlock = sel & 4, notee = sel & 8, fifth = sel & 16;
+	fits = compose_corvanex_line(line, dontlock, notee, v[0],
+	                             fifth ? v[1].c_str() : nullptr);
+	want.clear();
+	if (!notee)
+		want = {"/sp/prod/code/csst/bin/npTee", "/sp/tmp/Corvane_log." + v[0]};
+	want.push_back("/sp/prod/code/csst/bin/Corvanex.sh");
+	if (dontlock)
+		want.push_back("-L");
+	if (notee)
+		want.push_back("-t");
+	want.push_back(v[0]);
+	if (fifth)
+		want.push_back(v[1]);
+	check(fits, line, 512, want);
+	return 0;
+}
