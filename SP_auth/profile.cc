@@ -1,5 +1,6 @@
 // The caller's profile from /etc/passwd and /etc/group, cut into fields as
 // passwd(5) and group(5) define them.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -73,10 +74,8 @@ user_profile *fail_field(user_profile *up, int field) {
 bool member_of(std::string_view members, std::string_view user) {
 	if (user.empty())
 		return false;
-	for (std::string_view m : split(members, ','))
-		if (m == user)
-			return true;
-	return false;
+	std::vector<std::string_view> entries = split(members, ',');
+	return std::find(entries.begin(), entries.end(), user) != entries.end();
 }
 
 }  // namespace

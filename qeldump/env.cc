@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -32,44 +33,45 @@ bool kept(std::string_view name, std::string_view value) {
 
 }  // namespace
 
-void sanitize_process() {
-	std::vector<std::string> env;
+bool sanitize_process() {
+	// Copy out what is kept before clearing: the first of duplicate names,
+	// as getenv would see it.
+	std::vector<std::pair<std::string, std::string>> kept_vars;
 	for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
 		std::string_view entry = *e;
 		size_t eq = entry.find('=');
 		if (eq == entry.npos || eq == 0)
 			continue;
-		std::string_view name = entry.substr(0, eq);
-		bool seen =
-		    false;  // the first of duplicates is what getenv sees
-		for (const std::string &k : env)
-			seen = seen || std::string_view(k).substr(0, eq + 1) ==
-			                   entry.substr(0, eq + 1);
+		std::string name(entry.substr(0, eq));
+		bool seen = false;
+		for (const auto &kv : kept_vars)
+			seen = seen || kv.first == name;
 		if (!seen && kept(name, entry.substr(eq + 1)))
-			env.emplace_back(entry);
+			kept_vars.emplace_back(name, entry.substr(eq + 1));
 	}
-	clearenv();
-	for (const std::string &e : env) {
-		size_t eq = e.find('=');
-		setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
-	}
-	setenv("PATH", kSafePath, 1);
-	setenv("HOME", "/root", 1);
-	setenv("SHELL", "/bin/sh", 1);
+	bool ok = clearenv() == 0;
+	for (const auto &[name, value] : kept_vars)
+		ok = ok && setenv(name.c_str(), value.c_str(), 1) == 0;
+	ok = ok && setenv("PATH", kSafePath, 1) == 0 &&
+	     setenv("HOME", "/root", 1) == 0 &&
+	     setenv("SHELL", "/bin/sh", 1) == 0;
 
 	// An inherited ignored SIGCHLD or blocked signal must not reach the
-	// wait or the tools.
+	// wait or the tools. EINVAL: a signal that cannot be set (SIGKILL,
+	// SIGSTOP, those the C library keeps), so none to reset.
 	for (int sig = 1; sig < NSIG; ++sig)
-		signal(sig, SIG_DFL);
+		if (signal(sig, SIG_DFL) == SIG_ERR && errno != EINVAL)
+			ok = false;
 	sigset_t none;
-	sigemptyset(&none);
-	sigprocmask(SIG_SETMASK, &none, nullptr);
+	ok = ok && sigemptyset(&none) == 0 &&
+	     sigprocmask(SIG_SETMASK, &none, nullptr) == 0;
 
 	mode_t mask = umask(022);
 	umask(mask | 022);
+	return ok;
 }
 
-void set_caller_env(const char *username) {
-	setenv("USER", username, 1);
-	setenv("LOGNAME", username, 1);
+bool set_caller_env(const char *username) {
+	return setenv("USER", username, 1) == 0 &&
+	       setenv("LOGNAME", username, 1) == 0;
 }

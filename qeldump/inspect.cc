@@ -49,9 +49,10 @@ std::string grounds(user_profile *up, const std::string &rule_text) {
 		if (check_authority(up, t.data()) == 0)
 			continue;
 		out.append(out.empty() ? "" : ", ").append(t);
-		if (t.starts_with("C=")) {
+		if (t.starts_with("C=") && t.size() <= spauth::kCTermMax) {
 			char group[spauth::kCTermMax + 1];
-			std::strcpy(group, t.c_str() + 2);
+			std::memcpy(group, t.data() + 2, t.size() - 2);
+			group[t.size() - 2] = '\0';
 			if (getAdminGroup(group) != nullptr)
 				out.append(" through its administrative group ")
 				    .append(group);

@@ -24,7 +24,11 @@ int main(int argc, char **argv) {
 	const char *invoked = arg0[0] != '\0' ? basename(arg0) : "";
 
 	myuid = getuid();
-	sanitize_process();
+	if (!sanitize_process()) {
+		fprintf(stderr, "%s: cannot set up a clean environment\n",
+		        invoked);
+		exit(255);  // fail safe: before root, before any tool
+	}
 	audit_begin(invoked, argc, argv);
 	if (setuid(0) != 0)
 		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
@@ -36,7 +40,11 @@ int main(int argc, char **argv) {
 		audit_refusal(kNoProfile);
 		return 120;
 	}
-	set_caller_env(tmpUser->username);
+	if (!set_caller_env(tmpUser->username)) {
+		fprintf(stderr, "%s: cannot set up a clean environment\n",
+		        invoked);
+		exit(255);
+	}
 
 	for (const Command &c : kCommands) {
 		if (std::strcmp(invoked, c.name) == 0) {

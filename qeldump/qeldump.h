@@ -57,10 +57,11 @@ struct Command {
 };
 extern const Command kCommands[8];
 
-// Process hygiene owed to the tools, before anything reads the environment.
-void sanitize_process();
+// Process hygiene owed to the tools, before anything reads the environment;
+// false when it could not be done.
+bool sanitize_process();
 // The caller's name for USER and LOGNAME, once the profile is known.
-void set_caller_env(const char *username);
+bool set_caller_env(const char *username);
 
 // Runs one line through /bin/sh -c: the tool's status, -1, 127 or a raw
 // wait status.

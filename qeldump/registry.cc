@@ -17,7 +17,7 @@ namespace {
 constexpr size_t kIpMax = 15;
 constexpr size_t kSerialMax = 7;
 constexpr size_t kWordMax = 127;  // gblbuff holds the first word found
-constexpr const char *kScratchTemplate = "/tmp/_spgsnXXXXXX";
+constexpr char kScratchTemplate[] = "/tmp/_spgsnXXXXXX";
 
 char gblbuff[kWordMax + 1];
 
@@ -84,7 +84,8 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	}
 
 	char fname[64] = {};
-	std::strcpy(fname, kScratchTemplate);
+	static_assert(sizeof kScratchTemplate <= sizeof fname);
+	std::memcpy(fname, kScratchTemplate, sizeof kScratchTemplate);
 	int fd = mkstemp(fname);
 	if (fd < 0) {
 		printf("\ngetSysName: mkstemp: %s\n", strerror(errno));

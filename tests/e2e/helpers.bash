@@ -27,6 +27,8 @@ call() {
 	local who=$1 name=$2 u g h path; shift 2
 	[[ $name = /* ]] && path=$name || path=/usr/local/sbin/$name
 	local -a env=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
+	# a sanitized build reads its options at start-up, before the front end cleans the environment
+	[ -z "${SAN_OPTIONS:-}" ] || env+=("ASAN_OPTIONS=$SAN_OPTIONS" "UBSAN_OPTIONS=$SAN_OPTIONS")
 	if [[ $who =~ ^[0-9]+$ ]]; then
 		u=$who g=100
 	else

@@ -60,4 +60,8 @@ runner=(bats)
 setsid -w "${runner[@]}" "$@" & bats_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
 trap 'kill -- -"$bats_pid" 2>/dev/null; exit 143' INT TERM HUP
 rc=0; wait "$bats_pid" || rc=$?
+# A sanitized build reports into $SB/rec (SAN_OPTIONS=...:log_path=/rec/san): any report fails the run.
+if ls "$SB"/rec/san.* >/dev/null 2>&1; then
+	cat "$SB"/rec/san.* >&2; echo "run.sh: sanitizer reports above" >&2; rc=1
+fi
 exit "$rc"

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 	memcpy(&uid, data, sizeof uid);
 	uid %= 1024;  // small uids, so that fuzzed lines can hit them
 	size_t split = data[4] * size / 256;
-	std::string passwd = put_file("passwd", data + 5, split > 5 ? split - 5 : 0);
+	std::string passwd =
+	    put_file("passwd", data + 5, split > 5 ? split - 5 : 0);
 	std::string group = put_file("group", data + split, size - split);
 
 	user_profile *up = spauth::get_user_profile_from(

@@ -10,7 +10,8 @@ namespace {
 
 user_profile *fixture_profile() {
 	static user_profile *up = [] {
-		auto *p = static_cast<user_profile *>(calloc(1, sizeof(user_profile)));
+		auto *p = static_cast<user_profile *>(
+		    calloc(1, sizeof(user_profile)));
 		p->uid = 703;
 		strcpy(p->username, "opsadm");
 		const char *names[] = {"ops", "qelsvc", "users"};
@@ -22,9 +23,11 @@ user_profile *fixture_profile() {
 		}
 		std::string c1 = "IPADDRESS=10.0.0.1\nADMINGROUP=ops\n";
 		std::string c2 = "ADMINGROUP=\n";
-		put_file("c1.conf", reinterpret_cast<const uint8_t *>(c1.data()),
+		put_file("c1.conf",
+		         reinterpret_cast<const uint8_t *>(c1.data()),
 		         c1.size());
-		put_file("c2.conf", reinterpret_cast<const uint8_t *>(c2.data()),
+		put_file("c2.conf",
+		         reinterpret_cast<const uint8_t *>(c2.data()),
 		         c2.size());
 		return p;
 	}();

@@ -120,11 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 		v.push_back("");
 
 	// An empty value is an empty argument, never a missing one.
-	const LineFormat *formats[] = {
-	    &kDumpLines[0][0], &kDumpLines[0][1], &kDumpLines[1][0],
-	    &kDumpLines[1][1], &kDrivesLine,      &kCageLine,
-	    &kCBIOSLine2,      &kCBIOSLine3,      &kRescueDataLine,
-	    &kRescueLine};
+	const LineFormat *formats[] = {&kDumpLines[0][0], &kDumpLines[0][1],
+	                               &kDumpLines[1][0], &kDumpLines[1][1],
+	                               &kDrivesLine,      &kCageLine,
+	                               &kCBIOSLine2,      &kCBIOSLine3,
+	                               &kRescueDataLine,  &kRescueLine};
 	for (const LineFormat *f : formats) {
 		std::string line;
 		bool fits = compose(line, *f, {v[0], v[1], v[2], v[3]});
@@ -135,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 	char *words[2] = {v[2].data(), v[3].data()};
 	bool fits = compose_cmd_line(line, sel & 1 ? "-t" : "-s", v[0], v[1],
 	                             sel & 2 ? 2 : 1, words);
-	Words want = {"/home/spcomm/bin/callnode", sel & 1 ? "-t" : "-s", v[0], v[1]};
+	Words want = {"/home/spcomm/bin/callnode", sel & 1 ? "-t" : "-s", v[0],
+	              v[1]};
 	split_pieces(v[2], want);
 	if (sel & 2)
 		split_pieces(v[3], want);
@@ -146,7 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 	                             fifth ? v[1].c_str() : nullptr);
 	want.clear();
 	if (!notee)
-		want = {"/sp/prod/code/csst/bin/npTee", "/sp/tmp/Corvane_log." + v[0]};
+		want = {"/sp/prod/code/csst/bin/npTee",
+		        "/sp/tmp/Corvane_log." + v[0]};
 	want.push_back("/sp/prod/code/csst/bin/Corvanex.sh");
 	if (dontlock)
 		want.push_back("-L");

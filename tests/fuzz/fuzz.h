@@ -10,7 +10,8 @@
 
 inline const std::string &scratch_dir() {
 	static std::string dir = [] {
-		// memory-backed when there is one: the targets write a file a run
+		// memory-backed when there is one: the targets write a file a
+		// run
 		std::string tmpl = access("/dev/shm", W_OK) == 0
 		                       ? "/dev/shm/spauth-fuzz-XXXXXX"
 		                       : "/tmp/spauth-fuzz-XXXXXX";
@@ -31,10 +32,10 @@ inline std::string put_file(const std::string &name, const uint8_t *data,
 	return path;
 }
 
-#define FUZZ_ASSERT(cond)                                                \
-	do {                                                             \
-		if (!(cond)) {                                           \
+#define FUZZ_ASSERT(cond)                                                 \
+	do {                                                              \
+		if (!(cond)) {                                            \
 			fprintf(stderr, "assertion failed: %s\n", #cond); \
-			abort();                                         \
-		}                                                        \
+			abort();                                          \
+		}                                                         \
 	} while (0)

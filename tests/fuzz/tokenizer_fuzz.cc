@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 		std::string out(text.size() + 1, 'x');
 		getfield(text.data(), out.data(), count);
 		FUZZ_ASSERT(out.c_str() == std::string_view(out.c_str()) &&
-		            std::string_view(out.c_str()).size() <= text.size());
+		            std::string_view(out.c_str()).size() <=
+		                text.size());
 	}
 	return 0;
 }
