@@ -6,31 +6,23 @@ TOO_FEW="$USAGE"'\nToo few parameters entered!!\n'
 PANIC='/home/spcomm/bin/getpanicdump ruid=509 euid=509'
 CORE='/home/spcomm/bin/getcoredump ruid=509 euid=509'
 
-# runs WHO ARGS... = RECORD...: qeldump ARGS as WHO prints nothing, exits 0 and the tool got RECORD.
-runs() {
-	local who=$1 args=(); shift
-	while [ "$1" != = ]; do args+=("$1"); shift; done; shift
-	: >"$SB/rec/log"
-	expect 0 '' "$who" qeldump "${args[@]}" && expect_record "$@"
-}
-
 @test "command lines: -D, output file, dump type in any case, options anywhere" {
-	runs svc PANIC c1 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
-	runs svc -D core c1 all out.tar = "$CORE" 'arg=<-D>' 'arg=<c1>' 'arg=<all>' 'arg=<out.tar>'
-	runs svc core c1 all '' = "$CORE" 'arg=<c1>' 'arg=<all>'
-	runs svc Core c1 0 out.tar extra = "$CORE" 'arg=<c1>' 'arg=<0>' 'arg=<out.tar>'
-	runs svc panic c1 0 -D = "$PANIC" 'arg=<-D>' 'arg=<c1>' 'arg=<0>'
-	runs svc -- panic c1 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
-	runs svc -I 10.0.0.1 panic 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
-	runs svc -I 10.0.0.1 panic c1 0 = "$PANIC" 'arg=<c1>' 'arg=<c1>' 'arg=<0>'
-	runs svc -N 7654321 core 2 = "$CORE" 'arg=<c2>' 'arg=<2>'
+	runs svc qeldump PANIC c1 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
+	runs svc qeldump -D core c1 all out.tar = "$CORE" 'arg=<-D>' 'arg=<c1>' 'arg=<all>' 'arg=<out.tar>'
+	runs svc qeldump core c1 all '' = "$CORE" 'arg=<c1>' 'arg=<all>'
+	runs svc qeldump Core c1 0 out.tar extra = "$CORE" 'arg=<c1>' 'arg=<0>' 'arg=<out.tar>'
+	runs svc qeldump panic c1 0 -D = "$PANIC" 'arg=<-D>' 'arg=<c1>' 'arg=<0>'
+	runs svc qeldump -- panic c1 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
+	runs svc qeldump -I 10.0.0.1 panic 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
+	runs svc qeldump -I 10.0.0.1 panic c1 0 = "$PANIC" 'arg=<c1>' 'arg=<c1>' 'arg=<0>'
+	runs svc qeldump -N 7654321 core 2 = "$CORE" 'arg=<c2>' 'arg=<2>'
 	CALL_ENV=(POSIXLY_CORRECT=1)
-	runs svc panic c1 0 -D = "$PANIC" 'arg=<-D>' 'arg=<c1>' 'arg=<0>'
+	runs svc qeldump panic c1 0 -D = "$PANIC" 'arg=<-D>' 'arg=<c1>' 'arg=<0>'
 }
 
 @test "who may retrieve dumps" {
 	for who in root sp507 sp508 spcomm spupg oem svc opsadm; do
-		runs "$who" panic c1 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
+		runs "$who" qeldump panic c1 0 = "$PANIC" 'arg=<c1>' 'arg=<0>'
 	done
 	expect 120 '\nAuthorization failure\n' opsadm qeldump panic c2 0
 	expect 120 '\nAuthorization failure\n' plain qeldump panic c1 0
@@ -64,7 +56,7 @@ runs() {
 
 @test "operands arrive literally" {
 	cp "$SB/etc/sysconfig/sp/cluster/c1.conf" "$SB/etc/sysconfig/sp/cluster/c 1;\$(id).conf"
-	runs svc -D panic 'c 1;$(id)' '0 1' '$(touch /tmp/pwn)' = "$PANIC" 'arg=<-D>' 'arg=<c 1;$(id)>' 'arg=<0 1>' 'arg=<$(touch /tmp/pwn)>'
+	runs svc qeldump -D panic 'c 1;$(id)' '0 1' '$(touch /tmp/pwn)' = "$PANIC" 'arg=<-D>' 'arg=<c 1;$(id)>' 'arg=<0 1>' 'arg=<$(touch /tmp/pwn)>'
 	[ ! -e "$SB/tmp/pwn" ]
 }
 
@@ -73,8 +65,8 @@ runs() {
 	c63=$(printf 'c%.0s' {1..63})
 	printf 'IPADDRESS=10.0.0.63\n' >"$SB/etc/sysconfig/sp/cluster/$c63.conf"
 	printf 'IPADDRESS=10.0.0.64\n' >"$SB/etc/sysconfig/sp/cluster/${c63}x.conf"
-	runs root panic "$c63" 0 = "$PANIC" "arg=<$c63>" 'arg=<0>'
-	runs root -I 10.0.0.63 panic 0 = "$PANIC" "arg=<$c63>" 'arg=<0>'
+	runs root qeldump panic "$c63" 0 = "$PANIC" "arg=<$c63>" 'arg=<0>'
+	runs root qeldump -I 10.0.0.63 panic 0 = "$PANIC" "arg=<$c63>" 'arg=<0>'
 	expect 1 "\nqeldump: invalid cluster name given (${c63}x)\n" root qeldump panic "${c63}x" 0
 	expect 1 "\nqeldump: invalid cluster name given (${c63}x)\n" root qeldump -I 10.0.0.64 panic 0
 	expect 1 "Unsuppored function requested ($(printf 'p%.0s' {1..31}))\n" svc qeldump "$(printf 'p%.0s' {1..31})" c1 0

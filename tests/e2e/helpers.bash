@@ -96,3 +96,11 @@ expect_audit() {
 	audit >"$SB/rec/got"
 	if (($#)); then _expect "$SB/rec/got" '%s\n' "$@"; else _expect "$SB/rec/got" ''; fi
 }
+
+# runs WHO NAME ARGS... = RECORD...: prints nothing, exits 0, and the tools got exactly RECORD.
+runs() {
+	local who=$1 name=$2 args=(); shift 2
+	while [ "$1" != = ]; do args+=("$1"); shift; done; shift
+	: >"$SB/rec/log"
+	expect 0 '' "$who" "$name" "${args[@]}" && expect_record "$@"
+}

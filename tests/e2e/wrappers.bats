@@ -12,14 +12,6 @@ RESCUE_DATA='/sp/prod/code/csst/bin/getNodeRescueData ruid=509 euid=509'
 RESCUE='/home/spcomm/bin/qelrescue.sh ruid=509 euid=509'
 MUP='/home/spcomm/bin/MUP ruid=0 euid=0'
 
-# runs WHO NAME ARGS... = RECORD...: prints nothing, exits 0, and the tool got RECORD.
-runs() {
-	local who=$1 name=$2 args=(); shift 2
-	while [ "$1" != = ]; do args+=("$1"); shift; done; shift
-	: >"$SB/rec/log"
-	expect 0 '' "$who" "$name" "${args[@]}" && expect_record "$@"
-}
-
 @test "command lines and accounts" {
 	runs svc qeldrive c1 extra = "$DCUP" 'arg=<c1>'
 	runs svc qelcage c1 = "$CAGE" 'arg=<c1>'
