@@ -49,7 +49,8 @@ bool first_word(const char *fname) {
 	fclose(f);
 	if (word.size() > kWordMax) {
 		printf(
-		    "\ngetSysName: invalid name found (%s...)\nName too long\n",
+		    "\ngetSysName: invalid name found (%s...)\n"
+		    "Name too long\n",
 		    word.c_str());
 		return false;
 	}
@@ -71,10 +72,10 @@ int ValidateCluster(const char *cluster) {
 const char *getSysName(const char *ipaddr, const char *serial) {
 	bool by_ip = present(ipaddr);
 	if (!by_ip && !present(serial)) {
-		printf(
-		    "\ngetSysName: nothing to do - ipaddr and serial parms "
-		    "both "
-		    "null\n");
+		fputs(
+		    "\ngetSysName: nothing to do - "
+		    "ipaddr and serial parms both null\n",
+		    stdout);
 		return "";
 	}
 	const char *value = by_ip ? ipaddr : serial;
@@ -111,8 +112,8 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	char *dot = std::strrchr(gblbuff, '.');
 	if (dot == nullptr) {
 		printf(
-		    "\ngetSysName: invalid name found (%s)\nNo trailing "
-		    ".conf\n",
+		    "\ngetSysName: invalid name found (%s)\n"
+		    "No trailing .conf\n",
 		    gblbuff);
 		return "";
 	}
