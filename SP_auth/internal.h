@@ -3,6 +3,7 @@
 #ifndef SPAUTH_INTERNAL_H
 #define SPAUTH_INTERNAL_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,31 @@ bool read_line(FILE *f, std::string &line, bool &too_long);
 
 // Splits at every delimiter, as passwd(5) and group(5) do.
 std::vector<std::string_view> split(std::string_view text, char delim);
+
+// The same for the first N fields, without allocating: the account files
+// are read a line at a time, and big ones must stay cheap to search.
+template <size_t N>
+struct Fields {
+	std::array<std::string_view, N> field{};
+	size_t count = 0;  // fields in the text, also those past N
+	size_t size() const { return count; }
+	std::string_view operator[](size_t i) const { return field[i]; }
+};
+
+template <size_t N>
+Fields<N> split_fields(std::string_view text, char delim) {
+	Fields<N> f;
+	for (size_t pos = 0;; ++f.count) {
+		size_t d = text.find(delim, pos);
+		if (f.count < N)
+			f.field[f.count] = text.substr(pos, d - pos);
+		if (d == std::string_view::npos) {
+			++f.count;
+			return f;
+		}
+		pos = d + 1;
+	}
+}
 
 // Strict unsigned 32-bit decimal: digits only, within max_len characters.
 bool parse_id(std::string_view text, size_t max_len, uint32_t &out);

@@ -1,6 +1,5 @@
 // The caller's profile from /etc/passwd and /etc/group, cut into fields as
 // passwd(5) and group(5) define them.
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +9,8 @@
 namespace spauth {
 namespace {
 
-enum PwField { kPwName, kPwPasswd, kPwUid, kPwGid, kPwComment };
+enum PwField { kPwName, kPwPasswd, kPwUid, kPwGid, kPwComment, kPwFields };
+using PwFields = Fields<kPwFields>;
 
 void copy_name(char (&dst)[80], std::string_view src) {
 	size_t n = src.size() < kNameMax ? src.size() : kNameMax;
@@ -20,7 +20,7 @@ void copy_name(char (&dst)[80], std::string_view src) {
 
 // A line whose name or id fields overflow their buffers is unreadable: it
 // never matches, rather than being matched on a cut value.
-bool pw_readable(const std::vector<std::string_view> &f) {
+bool pw_readable(const PwFields &f) {
 	if (f[kPwName].size() > kNameMax)
 		return false;
 	if (f.size() > kPwUid && f[kPwUid].size() > kIdFieldMax)
@@ -28,8 +28,7 @@ bool pw_readable(const std::vector<std::string_view> &f) {
 	return !(f.size() > kPwGid && f[kPwGid].size() > kIdFieldMax);
 }
 
-bool pw_matches(const std::vector<std::string_view> &f, int mode,
-                const void *user) {
+bool pw_matches(const PwFields &f, int mode, const void *user) {
 	if (!pw_readable(f))
 		return false;
 	if (mode == SPAUTH_BY_NAME) {
@@ -52,7 +51,9 @@ bool find_passwd_line(const char *passwd, int mode, const void *user,
 		return false;
 	bool too_long, found = false;
 	while (!found && read_line(f, line, too_long))
-		found = !too_long && pw_matches(split(line, ':'), mode, user);
+		found =
+		    !too_long &&
+		    pw_matches(split_fields<kPwFields>(line, ':'), mode, user);
 	fclose(f);
 	return found;
 }
@@ -74,8 +75,14 @@ user_profile *fail_field(user_profile *up, int field) {
 bool member_of(std::string_view members, std::string_view user) {
 	if (user.empty())
 		return false;
-	std::vector<std::string_view> entries = split(members, ',');
-	return std::find(entries.begin(), entries.end(), user) != entries.end();
+	for (size_t pos = 0;;) {
+		size_t comma = members.find(',', pos);
+		if (members.substr(pos, comma - pos) == user)
+			return true;
+		if (comma == members.npos)
+			return false;
+		pos = comma + 1;
+	}
 }
 
 }  // namespace
@@ -92,7 +99,7 @@ user_profile *get_user_profile_from(const char *passwd, const char *group,
 		        strerror(errno));
 		return nullptr;
 	}
-	std::vector<std::string_view> f = split(line, ':');
+	PwFields f = split_fields<kPwFields>(line, ':');
 	if (f[kPwName].empty())
 		return fail_field(up, kPwName);
 	copy_name(up->username, f[kPwName]);
@@ -134,7 +141,7 @@ int get_group_affiliations_from(const char *group, user_profile *up) {
 	while (read_line(f, line, too_long)) {
 		if (too_long)
 			continue;
-		std::vector<std::string_view> g = split(line, ':');
+		Fields<4> g = split_fields<4>(line, ':');
 		uint32_t gid;
 		if (g.size() < 3 || g[0].size() > kNameMax ||
 		    !parse_id(g[2], kGroupGidMax, gid))

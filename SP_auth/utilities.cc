@@ -32,7 +32,7 @@ int get_next_uid_from(const char *passwd) {
 	std::string line;
 	bool too_long;
 	while (read_line(f, line, too_long)) {
-		std::vector<std::string_view> fields = split(line, ':');
+		Fields<3> fields = split_fields<3>(line, ':');
 		uint32_t uid;
 		if (too_long || fields.size() < 3 ||
 		    !parse_id(fields[2], kNextUidMax, uid))
