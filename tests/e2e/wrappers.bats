@@ -88,8 +88,8 @@ MUP='/home/spcomm/bin/MUP ruid=0 euid=0'
 	runs svc qelrescue "$c" "0 1" "it's" = "$RESCUE" "arg=<$c>" 'arg=<0 1>' "arg=<it's>"
 }
 
-@test "limits: clusters 224 (91 for qelbios), qelbios line 127" {
-	local c224 c91 level
+@test "limits: clusters 224 (91 for qelbios), qelbios line 127, qelrescue line 511" {
+	local c224 c91 level node
 	c224=$(printf 'c%.0s' {1..224}) c91=$(printf 'c%.0s' {1..91})
 	cp "$SB/etc/sysconfig/sp/cluster/c1.conf" "$SB/etc/sysconfig/sp/cluster/$c224.conf"
 	cp "$SB/etc/sysconfig/sp/cluster/c1.conf" "$SB/etc/sysconfig/sp/cluster/$c91.conf"
@@ -102,6 +102,10 @@ MUP='/home/spcomm/bin/MUP ruid=0 euid=0'
 	runs svc qelbios c1 "$level" = "$FLASH" 'arg=<c1>' "arg=<$level>"
 	expect 119 '\nqelbios: parameter too long\n' svc qelbios c1 "${level}l"
 	expect 119 '\nqelbios: parameter too long\n' svc qelbios c1 "$level" 1
+	# "sudo -u spcomm /home/spcomm/bin/qelrescue.sh c1 " is 48 bytes, " reboot" 7
+	node=$(printf 'n%.0s' {1..456})
+	runs svc qelrescue c1 "$node" reboot = "$RESCUE" 'arg=<c1>' "arg=<$node>" 'arg=<reboot>'
+	expect 119 '\nqelrescue: parameter too long\n' svc qelrescue c1 "${node}n" reboot
 }
 
 @test "qelmup: only a marker that root or spcomm owns and nobody else may write" {
