@@ -11,12 +11,15 @@ void line(const char *text) {
 	fputc('\n', stdout);
 }
 
+bool cluster_name_fits(std::string_view cluster, size_t max) {
+	return cluster.size() <= max &&
+	       cluster.find_first_of("/:") == cluster.npos;
+}
+
 bool cluster_operand_ok(std::string_view cluster, size_t max) {
-	if (cluster.find_first_of("/:") != cluster.npos) {
+	if (cluster.find_first_of("/:") != cluster.npos)
 		audit_refusal(kBadCluster);
-		return false;
-	}
-	return cluster.size() <= max;
+	return cluster_name_fits(cluster, max);
 }
 
 bool format_rule(const Rule &rule, std::string_view cluster, std::string &out) {
@@ -46,9 +49,9 @@ int permitted(const Rule &rule, std::string_view cluster) {
 	return count;
 }
 
-bool compose(std::string &out, const LineFormat &line,
+bool compose(std::string &out, const LineFormat &format,
              std::initializer_list<std::string_view> values) {
-	std::string_view fmt = line.format;
+	std::string_view fmt = format.format;
 	out.clear();
 	const std::string_view *value = values.begin();
 	for (size_t i = 0; i < fmt.size(); ++i) {
@@ -59,7 +62,7 @@ bool compose(std::string &out, const LineFormat &line,
 			out.push_back(fmt[i]);
 		}
 	}
-	return out.size() < line.size;
+	return out.size() < format.size;
 }
 
 int too_long(const char *name) {

@@ -63,16 +63,15 @@ std::string grounds(user_profile *up, const std::string &rule_text) {
 
 void check_one(user_profile *up, const Command &c, const std::string &cluster) {
 	if (c.rule == nullptr) {
+		bool ok = mup_marker_ok();
 		printf("%s: %s: marker /tmp/spmup.tar %s now\n", c.name,
-		       mup_marker_ok() ? "permitted" : "refused",
-		       mup_marker_ok() ? "passes" : "fails");
+		       ok ? "permitted" : "refused", ok ? "passes" : "fails");
 		return;
 	}
 	std::string where = per_cluster(c) ? " " + cluster : "";
 	std::string text;
 	// The front end refuses such names before its rule.
-	if (cluster.size() > c.rule->cluster_max ||
-	    cluster.find_first_of("/:") != cluster.npos ||
+	if (!cluster_name_fits(cluster, c.rule->cluster_max) ||
 	    !format_rule(*c.rule, cluster, text)) {
 		printf("%s%s: refused: invalid cluster name\n", c.name,
 		       where.c_str());

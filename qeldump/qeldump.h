@@ -87,8 +87,10 @@ inline constexpr size_t kValidateMax = 4064;
 int ValidateCluster(const char *cluster);
 const char *getSysName(const char *ipaddr, const char *serial);
 
-// A cluster operand fit for a rule and a registry path: no "/" (a path) or
-// ":" (more terms; both are logged as refusals), and within max characters.
+// A cluster name fit for a rule and a registry path: no "/" (a path) or
+// ":" (more terms), and within max characters.
+bool cluster_name_fits(std::string_view cluster, size_t max);
+// The same for a caller's operand: "/" and ":" are logged as refusals.
 bool cluster_operand_ok(std::string_view cluster, size_t max);
 
 // The rule text for cluster; false when it would not fit rule.buffer.
@@ -105,7 +107,7 @@ struct LineFormat {
 
 // Fills the %s places of the format with values, each quoted for the
 // shell; false when the line would not fit.
-bool compose(std::string &out, const LineFormat &line,
+bool compose(std::string &out, const LineFormat &format,
              std::initializer_list<std::string_view> values);
 
 // Each function's command formats, beside its handler.
