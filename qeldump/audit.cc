@@ -6,28 +6,30 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "qeldump.h"
 
 namespace {
 
-constexpr size_t kIdentMax = 64;    // logging only: cut, not refused
-constexpr size_t kFieldMax = 2048;  // escaped operands, likewise
+constexpr size_t kFieldMax = 2048;  // logging only: cut, not refused
 
-std::string ident;
+const char *tag = "qeldump";  // ours, never a name the caller chose
+std::string invoked_name;
 int log_argc;
 char **log_argv;
 
-// Bytes outside printable ASCII, and the backslash, as \ooo.
-std::string escaped(std::string_view text, size_t max) {
+// Bytes outside printable ASCII, the backslash and the field separator
+// ";" as \ooo.
+std::string escaped(std::string_view text) {
 	std::string out;
 	for (unsigned char c : text) {
-		if (out.size() >= max) {
+		if (out.size() >= kFieldMax) {
 			out.append("...");
 			break;
 		}
-		if (c < 0x20 || c >= 0x7f || c == '\\') {
+		if (c < 0x20 || c >= 0x7f || c == '\\' || c == ';') {
 			char oct[5];
 			snprintf(oct, sizeof oct, "\\%03o", c);
 			out.append(oct);
@@ -40,28 +42,35 @@ std::string escaped(std::string_view text, size_t max) {
 
 std::string who() {
 	if (tmpUser != nullptr)
-		return escaped(tmpUser->username, kFieldMax);
+		return escaped(tmpUser->username);
 	return "uid=" + std::to_string(myuid);
 }
 
 std::string where() {
 	const char *tty = ttyname(STDIN_FILENO);
 	char cwd[PATH_MAX];
-	std::string s =
-	    "TTY=" + escaped(tty != nullptr ? tty : "unknown", kFieldMax);
-	s += " ; PWD=";
-	s += escaped(getcwd(cwd, sizeof cwd) != nullptr ? cwd : "unknown",
-	             kFieldMax);
-	return s;
+	return "TTY=" + escaped(tty != nullptr ? tty : "unknown") + " ; PWD=" +
+	       escaped(getcwd(cwd, sizeof cwd) != nullptr ? cwd : "unknown");
+}
+
+std::string owner_name(uid_t uid) {
+	user_profile *up = get_user_profile(SPAUTH_BY_UID, &uid);
+	std::string name = up != nullptr ? escaped(up->username)
+	                                 : "uid=" + std::to_string(uid);
+	free_user(up);
+	return name;
 }
 
 }  // namespace
 
 void audit_begin(const char *invoked, int argc, char **argv) {
-	ident = escaped(invoked, kIdentMax);
+	for (const Command &c : kCommands)
+		if (std::strcmp(invoked, c.name) == 0)
+			tag = c.name;
+	invoked_name = invoked;
 	log_argc = argc;
 	log_argv = argv;
-	openlog(ident.c_str(), LOG_PID, LOG_AUTHPRIV);
+	openlog(tag, LOG_PID, LOG_AUTHPRIV);
 }
 
 void audit_refusal(const char *reason) {
@@ -69,18 +78,44 @@ void audit_refusal(const char *reason) {
 	for (int i = 1; i < log_argc; ++i)
 		args.append(i > 1 ? " " : "").append(log_argv[i]);
 	syslog(LOG_WARNING, "%s : %s ; %s ; FUNCTION=%s ; ARGS=%s",
-	       who().c_str(), reason, where().c_str(), ident.c_str(),
-	       escaped(args, kFieldMax).c_str());
+	       who().c_str(), reason, where().c_str(),
+	       escaped(invoked_name).c_str(), escaped(args).c_str());
 }
 
 int run_tool(const char *account, std::string_view cluster,
              const std::string &command) {
-	std::string cmd = escaped(command, kFieldMax);
+	std::string cmd = escaped(command);
 	syslog(LOG_NOTICE, "%s : %s ; USER=%s ; CLUSTER=%s ; COMMAND=%s",
 	       who().c_str(), where().c_str(), account,
-	       escaped(cluster, kFieldMax).c_str(), cmd.c_str());
+	       escaped(cluster).c_str(), cmd.c_str());
 	int rc = my_system(command.c_str());
 	syslog(LOG_INFO, "%s : STATUS=%d ; COMMAND=%s", who().c_str(),
 	       rc & 0xff, cmd.c_str());
 	return rc;
+}
+
+int run_direct(std::initializer_list<const char *> tools,
+               std::string_view cluster, const std::string &command) {
+	// Without root the tool runs as the caller, and the record says so.
+	if (getuid() != 0)
+		return run_tool(who().c_str(), cluster, command);
+	for (const char *tool : tools) {
+		ToolPathFinding f;
+		int verdict = check_tool_path(tool, static_cast<uid_t>(-1), f);
+		if (verdict == kPathSafe)
+			continue;
+		syslog(
+		    LOG_ALERT,
+		    "%s : unsafe tool path ; PATH=%s ; OWNER=%s ; COMMAND=%s",
+		    who().c_str(), escaped(f.component).c_str(),
+		    owner_name(f.owner).c_str(), escaped(command).c_str());
+		if (verdict == kPathUnsafe) {
+			fprintf(stderr,
+			        "%s: refusing to run %s as root: %s %s\n",
+			        invoked_name.c_str(), tool, f.component.c_str(),
+			        f.why);
+			return 126;
+		}
+	}
+	return run_tool("root", cluster, command);
 }

@@ -10,8 +10,10 @@ const Rule kCmdRule = {"U=0:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
                        {508, 507, 509},
                        1024,
                        spauth::kClusterMax};
-// The command words follow, each piece quoted and followed by a blank.
-const LineFormat kCmdLine = {"/home/spcomm/bin/callnode %s %s %s ", 1024};
+// The command words follow, each piece quoted and followed by a blank; the
+// line is bounded at 1023 bytes with its terminator.
+const LineFormat kCmdLine = {"/home/spcomm/bin/callnode %s %s %s ", 1023};
+constexpr size_t kJoinedSize = 1024;  // the joined command words
 constexpr const char *kCmdUsage[] = {
     "\nUSAGE: qelcmd <clustername> <node>|all <command>",
     "\texecute command on a cluster/node"};
@@ -107,11 +109,11 @@ int doCMD(int argc, char **argv) {
 		return 120;
 	}
 	std::string cmd;
-	if (joined.size() >= kCmdLine.size ||
+	if (joined.size() >= kJoinedSize ||
 	    !compose_cmd_line(cmd, flag, cluster, argv[2], argc - first,
 	                      argv + first)) {
 		printf("%s", kCmdTooLong);
 		return 119;
 	}
-	return run_tool("root", cluster, cmd);
+	return run_direct({kCallnode}, cluster, cmd);
 }

@@ -22,19 +22,18 @@ constexpr const char *kCorvanexBadCluster =
     "\nCorvanex: invalid cluster name given: %s\n";
 // "%s/sp/prod/code/csst/bin/Corvanex.sh %s %s %s %s": tee prefix, "-L ",
 // "-t ", cluster, the operand after it. The prefix names the log file.
-constexpr const char *kTeePrefix = "/sp/prod/code/csst/bin/npTee ";
 constexpr const char *kTeeLog = "/sp/tmp/Corvane_log.";
-constexpr const char *kCorvanexScript = "/sp/prod/code/csst/bin/Corvanex.sh ";
 
 bool compose_corvanex_line(std::string &out, bool dontlock, bool notee,
                            std::string_view cluster, const char *fifth) {
 	out.clear();
 	if (!notee) {
-		out.append(kTeePrefix);
+		out.append(kNpTee).push_back(' ');
 		spauth::shell_quote(std::string(kTeeLog).append(cluster), out);
 		out.push_back(' ');
 	}
 	out.append(kCorvanexScript)
+	    .append(" ")
 	    .append(dontlock ? "-L " : "")
 	    .append(" ")
 	    .append(notee ? "-t " : "")
@@ -78,5 +77,7 @@ int doCorvanex(int argc, char **argv) {
 	if (!compose_corvanex_line(cmd, DONTLOCK, notee, cluster,
 	                           optind < argc ? argv[optind] : nullptr))
 		return too_long("Corvanex");
-	return run_tool("root", cluster, cmd);
+	if (notee)
+		return run_direct({kCorvanexScript}, cluster, cmd);
+	return run_direct({kNpTee, kCorvanexScript}, cluster, cmd);
 }

@@ -2,11 +2,14 @@
 // taken over from the caller.
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "qeldump.h"
@@ -18,40 +21,81 @@ namespace {
 constexpr const char *kSafePath =
     "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 constexpr size_t kEnvValueMax = 255;  // longer values are dropped
+constexpr size_t kDimensionMax = 5;   // COLUMNS and LINES: digits
 
+std::string caller_tz;
+bool have_tz;
+
+bool all_of(std::string_view s, bool (*ok)(char)) {
+	for (char c : s)
+		if (!ok(c))
+			return false;
+	return true;
+}
+bool printable(char c) {
+	return c >= 0x20 && c <= 0x7e;
+}
+bool digit(char c) {
+	return c >= '0' && c <= '9';
+}
+bool name_char(char c) {
+	return (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+// Values a root script may expand, evaluate or write out: printable text
+// of a shape the variable can have, never a path to load from.
 bool kept(std::string_view name, std::string_view value) {
-	if (value.size() > kEnvValueMax)
+	if (value.size() > kEnvValueMax || !all_of(value, printable))
 		return false;
 	if (name == "TZ")
 		return value.find("..") == value.npos &&
 		       !value.starts_with("/") && !value.starts_with(":/");
+	if (name == "COLUMNS" || name == "LINES")
+		return !value.empty() && value.size() <= kDimensionMax &&
+		       all_of(value, digit);
 	bool listed = name == "TERM" || name == "LANG" || name == "LANGUAGE" ||
-	              name == "COLUMNS" || name == "LINES" ||
-	              name.starts_with("LC_");
+	              (name.starts_with("LC_") && all_of(name, name_char));
 	return listed && value.find_first_of("/%") == value.npos;
+}
+
+bool clear_timers() {
+	itimerval off = {};
+	bool ok = true;
+	for (int which : {ITIMER_REAL, ITIMER_VIRTUAL, ITIMER_PROF})
+		ok = setitimer(which, &off, nullptr) == 0 && ok;
+	return ok;
 }
 
 }  // namespace
 
 bool sanitize_process() {
+	// First, before anything is opened: the caller's descriptors must not
+	// reach root's tools, nor the caller's timers end us mid-run.
+	bool ok = close_range(3, ~0U, 0) == 0 && clear_timers();
+
 	// Copy out what is kept before clearing: the first of duplicate names,
 	// as getenv would see it.
 	std::vector<std::pair<std::string, std::string>> kept_vars;
+	std::unordered_set<std::string_view> seen;
 	for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
 		std::string_view entry = *e;
 		size_t eq = entry.find('=');
-		if (eq == entry.npos || eq == 0)
+		if (eq == entry.npos || eq == 0 ||
+		    !seen.insert(entry.substr(0, eq)).second)
 			continue;
-		std::string name(entry.substr(0, eq));
-		bool seen = false;
-		for (const auto &kv : kept_vars)
-			seen = seen || kv.first == name;
-		if (!seen && kept(name, entry.substr(eq + 1)))
-			kept_vars.emplace_back(name, entry.substr(eq + 1));
+		if (kept(entry.substr(0, eq), entry.substr(eq + 1)))
+			kept_vars.emplace_back(entry.substr(0, eq),
+			                       entry.substr(eq + 1));
 	}
-	bool ok = clearenv() == 0;
-	for (const auto &[name, value] : kept_vars)
-		ok = ok && setenv(name.c_str(), value.c_str(), 1) == 0;
+	ok = clearenv() == 0 && ok;
+	for (const auto &[name, value] : kept_vars) {
+		if (name == "TZ") {
+			caller_tz = "TZ=" + value;
+			have_tz = true;
+		} else {
+			ok = ok && setenv(name.c_str(), value.c_str(), 1) == 0;
+		}
+	}
 	ok = ok && setenv("PATH", kSafePath, 1) == 0 &&
 	     setenv("HOME", "/root", 1) == 0 &&
 	     setenv("SHELL", "/bin/sh", 1) == 0;
@@ -74,4 +118,8 @@ bool sanitize_process() {
 bool set_caller_env(const char *username) {
 	return setenv("USER", username, 1) == 0 &&
 	       setenv("LOGNAME", username, 1) == 0;
+}
+
+const char *tool_tz() {
+	return have_tz ? caller_tz.c_str() : nullptr;
 }

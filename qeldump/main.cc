@@ -30,9 +30,18 @@ int main(int argc, char **argv) {
 		exit(255);  // fail safe: before root, before any tool
 	}
 	audit_begin(invoked, argc, argv);
-	if (setuid(0) != 0)
+	if (setuid(0) != 0) {
 		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
 		        strerror(errno));
+	} else if (!take_root_groups()) {
+		fprintf(stderr, "%s: cannot take root's groups: %s\n", invoked,
+		        strerror(errno));
+		exit(255);  // fail safe: no tool with the caller's groups
+	} else if (!take_system_limits()) {
+		fprintf(stderr, "%s: cannot set the system's limits: %s\n",
+		        invoked, strerror(errno));
+		exit(255);
+	}
 
 	uid_t uid = myuid;
 	tmpUser = get_user_profile(SPAUTH_BY_UID, &uid);

@@ -57,23 +57,65 @@ struct Command {
 };
 extern const Command kCommands[8];
 
-// Process hygiene owed to the tools, before anything reads the environment;
-// false when it could not be done.
+// Process hygiene owed to the tools, before anything is opened or reads the
+// environment; false when it could not be done.
 bool sanitize_process();
 // The caller's name for USER and LOGNAME, once the profile is known.
 bool set_caller_env(const char *username);
+// The caller's TZ, if the allowlist kept it: for the tools only, so that
+// the front end's own records keep the system's time zone. Null: none.
+const char *tool_tz();
+
+// Once setuid(0) has worked: root's groups and process 1's resource limits
+// (core dumps off). False, with errno, when either could not be set.
+bool take_root_groups();
+bool take_system_limits();
+
+// Tools the front end starts directly, as root once it has root.
+inline constexpr const char *kCallnode = "/home/spcomm/bin/callnode";
+inline constexpr const char *kMup = "/home/spcomm/bin/MUP";
+inline constexpr const char *kNpTee = "/sp/prod/code/csst/bin/npTee";
+inline constexpr const char *kCorvanexScript =
+    "/sp/prod/code/csst/bin/Corvanex.sh";
+// Every tool a function starts and the account it runs as ("root":
+// started directly); for the inspection tool.
+struct Tool {
+	const char *path;
+	const char *account;
+};
+extern const Tool kTools[11];
+
+// What check_tool_path found on the way to a tool: the first component
+// that makes it unsafe, else the first one owned by neither root nor
+// also_owner.
+enum ToolPathVerdict { kPathSafe, kPathForeignOwner, kPathUnsafe };
+struct ToolPathFinding {
+	std::string component;
+	uid_t owner = 0;
+	const char *why = "";  // completes "<component> ..."
+};
+// Checks the tool file and every directory above it with lstat; a
+// symbolic link above the tool's own directory is checked where it leads,
+// the tool itself must be a regular file. also_owner: an account allowed
+// besides root, or (uid_t)-1.
+int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f);
 
 // Runs one line through /bin/sh -c: the tool's status, -1, 127 or a raw
 // wait status.
 int my_system(const char *command);
 
-// The audit trail. audit_begin opens the log under the invoked name and
-// keeps the operands for refusal records.
+// The audit trail. audit_begin opens the log under the function's name and
+// keeps the invoked name and the operands for refusal records.
 void audit_begin(const char *invoked, int argc, char **argv);
 void audit_refusal(const char *reason);
-// Records and runs the line of a tool started as account: its status.
+// Records and runs the line of a tool started through sudo as account:
+// its status.
 int run_tool(const char *account, std::string_view cluster,
              const std::string &command);
+// The same for a line the front end starts directly; as root, each of
+// tools must pass check_tool_path first (126 when one does not).
+int run_direct(std::initializer_list<const char *> tools,
+               std::string_view cluster, const std::string &command);
 
 // Refusal reasons.
 inline constexpr const char *kNotAuthorized = "not authorized";

@@ -1,6 +1,7 @@
 // The cluster registry: one readable NAME.conf per cluster.
+#include <fcntl.h>
 #include <libgen.h>
-#include <sys/stat.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -32,12 +33,13 @@ bool present(const char *s) {
 	return s != nullptr && s[0] != '\0';
 }
 
-// Reads the first word of the search output into gblbuff; false when it
-// cannot be read or is too long to hold.
-bool first_word(const char *fname) {
-	FILE *f = fopen(fname, "re");
+// Reads the first word of the search output from fd, and closes it, into
+// gblbuff; false when it cannot be read or is too long to hold.
+bool first_word(int fd, const char *fname) {
+	FILE *f = lseek(fd, 0, SEEK_SET) == 0 ? fdopen(fd, "r") : nullptr;
 	if (f == nullptr) {
 		printf("\ngetSysName: %s: %s\n", fname, strerror(errno));
+		close(fd);
 		return false;
 	}
 	std::string word;
@@ -56,6 +58,21 @@ bool first_word(const char *fname) {
 	}
 	std::memcpy(gblbuff, word.c_str(), word.size() + 1);
 	return true;
+}
+
+// The scratch file, unlinked as soon as it exists: no path, a signal that
+// ends the process included, leaves it behind. Signals wait until then.
+int scratch_file(char (&fname)[64]) {
+	sigset_t all, old;
+	sigfillset(&all);
+	sigprocmask(SIG_BLOCK, &all, &old);
+	int fd = mkostemp(fname, O_CLOEXEC);
+	int err = errno;
+	if (fd >= 0)
+		unlink(fname);
+	sigprocmask(SIG_SETMASK, &old, nullptr);
+	errno = err;
+	return fd;
 }
 
 }  // namespace
@@ -79,7 +96,9 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 		return "";
 	}
 	const char *value = by_ip ? ipaddr : serial;
-	if (std::strlen(value) > (by_ip ? kIpMax : kSerialMax)) {
+	// grep would take each line of a value as a pattern of its own.
+	if (std::strlen(value) > (by_ip ? kIpMax : kSerialMax) ||
+	    std::strchr(value, '\n') != nullptr) {
 		cannot_locate(by_ip, value);
 		return "";
 	}
@@ -87,26 +106,25 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	char fname[64] = {};
 	static_assert(sizeof kScratchTemplate <= sizeof fname);
 	std::memcpy(fname, kScratchTemplate, sizeof kScratchTemplate);
-	int fd = mkstemp(fname);
+	int fd = scratch_file(fname);
 	if (fd < 0) {
 		printf("\ngetSysName: mkstemp: %s\n", strerror(errno));
 		return "";
 	}
-	close(fd);
-	chmod(fname, 0600);
 
-	// Whole lines, fixed strings: 10.0.0.1 must not find 10.0.0.15.
+	// Whole lines, fixed strings: 10.0.0.1 must not find 10.0.0.15. The
+	// search alone inherits the descriptor.
 	std::string cmd = "grep -l -x -F -e ";
 	spauth::shell_quote(
 	    std::string(by_ip ? "IPADDRESS=" : "SERIALNO=") + value, cmd);
-	cmd.append(" ").append(spauth::kRegistryDir).append("*.conf >");
-	spauth::shell_quote(fname, cmd);
-	bool found = my_system(cmd.c_str()) == 0;
-	if (!found)
+	cmd.append(" ").append(spauth::kRegistryDir).append("*.conf >&");
+	cmd.append(std::to_string(fd));
+	if (fcntl(fd, F_SETFD, 0) != 0 || my_system(cmd.c_str()) != 0) {
+		close(fd);
 		cannot_locate(by_ip, value);
-	found = found && first_word(fname);
-	unlink(fname);
-	if (!found)
+		return "";
+	}
+	if (!first_word(fd, fname))
 		return "";
 
 	char *dot = std::strrchr(gblbuff, '.');

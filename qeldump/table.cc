@@ -22,3 +22,17 @@ const Command kCommands[8] = {
     {"qelrescue", doRescue, &kRescueRule},
     {"qelmup", doMUP, nullptr},
 };
+
+const Tool kTools[11] = {
+    {"/home/spcomm/bin/getpanicdump", "spcomm"},
+    {"/home/spcomm/bin/getcoredump", "spcomm"},
+    {kCallnode, "root"},
+    {"/sp/prod/code/csst/bin/Dcup", "stapp"},
+    {"/sp/prod/code/csst/bin/DrvCageUp", "spcomm"},
+    {"/home/spcomm/bin/flashCBIOS", "spcomm"},
+    {"/sp/prod/code/csst/bin/getNodeRescueData", "spcomm"},
+    {"/home/spcomm/bin/qelrescue.sh", "spcomm"},
+    {kMup, "root"},
+    {kNpTee, "root"},
+    {kCorvanexScript, "root"},
+};

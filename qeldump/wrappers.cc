@@ -181,14 +181,15 @@ int doRescue(int argc, char **argv) {
 // qelmup ----------------------------------------------------------------
 
 constexpr const char *kMupMarker = "/tmp/spmup.tar";
-constexpr const char *kMupLine = "/home/spcomm/bin/MUP";
+constexpr const char *kMupLine = kMup;
 
 // Anyone can create a file in /tmp: only a regular file that root or the
-// service account owns, and that nobody else may write, enables MUP.
+// service account owns, that nobody else may write, and that is no hard
+// link to another file, enables MUP.
 bool mup_marker_ok() {
 	struct stat st;
 	if (lstat(kMupMarker, &st) != 0 || !S_ISREG(st.st_mode) ||
-	    (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+	    st.st_nlink != 1 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
 		return false;
 	if (st.st_uid == 0)
 		return true;
@@ -204,5 +205,5 @@ int doMUP(int, char **) {
 		audit_refusal(kBadMarker);
 		exit(255);
 	}
-	return run_tool("root", "", kMupLine);
+	return run_direct({kMup}, "", kMupLine);
 }
