@@ -39,6 +39,30 @@ constexpr LimitName kLimitNames[] = {
     {"Max realtime timeout", RLIMIT_RTTIME},
 };
 
+// The limits that cut a running tool off mid-write: they must reach the
+// system's values, or no tool runs.
+bool cuts_off(int r) {
+	return r == RLIMIT_FSIZE || r == RLIMIT_CPU || r == RLIMIT_AS ||
+	       r == RLIMIT_DATA;
+}
+
+// Sets want; where the hard limit may not be raised (root without
+// CAP_SYS_RESOURCE), the soft limit goes as far as the hard one allows.
+bool set_limit(int r, rlimit want) {
+	auto res = static_cast<__rlimit_resource>(r);
+	if (setrlimit(res, &want) == 0)
+		return true;
+	rlimit now;
+	if (errno != EPERM || getrlimit(res, &now) != 0)
+		return false;
+	rlimit best = {std::min(want.rlim_cur, now.rlim_max),
+	               std::min(want.rlim_max, now.rlim_max)};
+	if (setrlimit(res, &best) != 0)
+		return false;
+	errno = EPERM;
+	return best.rlim_cur >= want.rlim_cur || !cuts_off(r);
+}
+
 bool parse_limit(const char *text, rlim_t &out, const char **end) {
 	while (*text == ' ')
 		++text;
@@ -101,8 +125,7 @@ bool take_system_limits() {
 	lim[RLIMIT_CORE] = {0, 0};
 	set[RLIMIT_CORE] = true;
 	for (int r = 0; r < RLIM_NLIMITS; ++r)
-		if (set[r] &&
-		    setrlimit(static_cast<__rlimit_resource>(r), &lim[r]) != 0)
+		if (set[r] && !set_limit(r, lim[r]))
 			return false;
 	return true;
 }

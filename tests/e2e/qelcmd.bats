@@ -64,9 +64,9 @@ S3=/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/check_defrag/check_defra
 	no_record
 }
 
-@test "a command line over 1023 bytes is refused, not cut" {
+@test "a command line over 1022 bytes is refused, not cut" {
 	# "/home/spcomm/bin/callnode -s c1 0 " is 34 bytes, the word and its blank the rest
-	local word; word=$(printf 'x%.0s' {1..988})
+	local word; word=$(printf 'x%.0s' {1..987})
 	expect 0 '' svc qelcmd c1 0 "$word"
 	expect 119 '\nqelcmd: command too long\n' svc qelcmd c1 0 "${word}x"
 	expect 119 '\nqelcmd: command too long\n' svc qelcmd c1 0 "$word" ';reboot'
