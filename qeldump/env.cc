@@ -25,6 +25,9 @@ constexpr size_t kDimensionMax = 5;   // COLUMNS and LINES: digits
 
 std::string caller_tz;
 bool have_tz;
+// The new environment; setenv would rescan it for every variable.
+std::vector<std::string> env_store;
+std::vector<char *> env_ptrs;
 
 bool all_of(std::string_view s, bool (*ok)(char)) {
 	for (char c : s)
@@ -73,32 +76,29 @@ bool sanitize_process() {
 	// reach root's tools, nor the caller's timers end us mid-run.
 	bool ok = close_range(3, ~0U, 0) == 0 && clear_timers();
 
-	// Copy out what is kept before clearing: the first of duplicate names,
-	// as getenv would see it.
-	std::vector<std::pair<std::string, std::string>> kept_vars;
+	// The first of duplicate names counts, as getenv would see it.
 	std::unordered_set<std::string_view> seen;
 	for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
 		std::string_view entry = *e;
 		size_t eq = entry.find('=');
 		if (eq == entry.npos || eq == 0 ||
-		    !seen.insert(entry.substr(0, eq)).second)
+		    !seen.insert(entry.substr(0, eq)).second ||
+		    !kept(entry.substr(0, eq), entry.substr(eq + 1)))
 			continue;
-		if (kept(entry.substr(0, eq), entry.substr(eq + 1)))
-			kept_vars.emplace_back(entry.substr(0, eq),
-			                       entry.substr(eq + 1));
-	}
-	ok = clearenv() == 0 && ok;
-	for (const auto &[name, value] : kept_vars) {
-		if (name == "TZ") {
-			caller_tz = "TZ=" + value;
+		if (entry.starts_with("TZ=")) {
+			caller_tz = entry;
 			have_tz = true;
 		} else {
-			ok = ok && setenv(name.c_str(), value.c_str(), 1) == 0;
+			env_store.emplace_back(entry);
 		}
 	}
-	ok = ok && setenv("PATH", kSafePath, 1) == 0 &&
-	     setenv("HOME", "/root", 1) == 0 &&
-	     setenv("SHELL", "/bin/sh", 1) == 0;
+	env_store.emplace_back(std::string("PATH=") + kSafePath);
+	env_store.emplace_back("HOME=/root");
+	env_store.emplace_back("SHELL=/bin/sh");
+	for (std::string &s : env_store)
+		env_ptrs.push_back(s.data());
+	env_ptrs.push_back(nullptr);
+	environ = env_ptrs.data();
 
 	// An inherited ignored SIGCHLD or blocked signal must not reach the
 	// wait or the tools. EINVAL: a signal that cannot be set (SIGKILL,
