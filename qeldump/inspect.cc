@@ -1,6 +1,7 @@
 // spauth: tells administrators, before anyone is refused, who may do what.
 // It evaluates the front end's own rule table with the same evaluator.
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +17,8 @@ namespace {
 constexpr const char *kUsage =
     "usage: spauth check USER [CLUSTER]\n"
     "       spauth profile USER\n"
-    "       spauth nextuid\n";
+    "       spauth nextuid\n"
+    "       spauth verify\n";
 
 bool per_cluster(const Command &c) {
 	return c.rule != nullptr &&
@@ -116,11 +118,22 @@ int check(user_profile *up, int argc, char **argv) {
 
 }  // namespace
 
+// verify.cc: the installation as the front end will meet it; 0 when there
+// is no finding, else 1.
+int verify_installation();
+
 int main(int argc, char **argv) {
 	std::string_view verb = argc > 1 ? argv[1] : "";
 	if (verb == "nextuid" && argc == 2) {
 		printf("%d\n", getNextUID());
 		return 0;
+	}
+	if (verb == "verify" && argc == 2) {
+		if (geteuid() != 0) {
+			fputs("spauth verify: must be run as root\n", stderr);
+			return 2;
+		}
+		return verify_installation();
 	}
 	bool known = (verb == "check" && (argc == 3 || argc == 4)) ||
 	             (verb == "profile" && argc == 3);

@@ -1,0 +1,524 @@
+// spauth verify: the installation as the front end will meet it. Each
+// finding is one line: the place, what is wrong there, why it matters and
+// how to mend it:
+//   spauth verify: PLACE: WHAT; WHY; fix: HOW
+// Information that is no finding reads "spauth verify: info: TEXT".
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SP_auth/internal.h"
+#include "qeldump.h"
+
+namespace {
+
+constexpr const char *kPrefix = "spauth verify: ";
+// The front end's search path (env.cc): its shell finds sudo and grep here.
+constexpr const char *kFrontEndPath =
+    "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+constexpr const char *kFrontEnd = "qeldump";  // the file; the rest link to it
+constexpr mode_t kSetuidMode = 04755;
+constexpr const char *kServiceAccounts[] = {"spcomm", "stapp"};
+constexpr const char *kRuleGroups[] = {"qeloem", "qelsvc"};
+constexpr const char *kSpTmp = "/sp/tmp";
+constexpr const char *kMarker = "/tmp/spmup.tar";
+constexpr size_t kSysctlMax = 15;
+
+// One kind of finding. {w} stands for the place, {d} for the detail; in
+// the fix both are quoted for the shell.
+struct Kind {
+	const char *what;
+	const char *why;
+	const char *fix;
+};
+
+// What check_tool_path, and the checks of the same kind here, find at a
+// place, and how to mend it; the why comes from the place's use.
+constexpr const char *kWritable = "is writable by group or others";
+constexpr const char *kNotRoots = "is not owned by root";
+constexpr const char *kNotRegular = "is not a regular file";
+constexpr const char *kNotDirectory = "is not a directory";
+struct Mend {
+	const char *what;
+	const char *fix;
+};
+constexpr Mend kMends[] = {
+    {kWritable, "chmod go-w {w}"},
+    {kNotRoots, "chown root {w}"},
+    {kNotRegular, "replace {w} by the regular file it should be"},
+    {kNotDirectory, "replace {w} by a directory that root owns"},
+};
+constexpr const char *kAnyMend = "make {w} root's alone";
+
+constexpr const char *kWhyRootTool =
+    "the front end runs {d} as root, so whoever can change it runs "
+    "commands as root";
+constexpr const char *kWhySudoTool =
+    "the front end runs {d}, so whoever can change it runs commands as "
+    "that account";
+constexpr const char *kWhyAccounts = "whoever can write it can {d}";
+constexpr const char *kWhySearchPath =
+    "the front end's shell looks up sudo and grep there as root, so "
+    "whoever can write there runs commands as root";
+constexpr const char *kWhyRegistry =
+    "whoever can write a registry file can name any ADMINGROUP and so "
+    "grant that group the functions";
+constexpr const char *kWhySpTmp =
+    "the archive log is written there as root, so whoever can write there "
+    "chooses what root overwrites";
+
+constexpr Kind kNoSelf = {"cannot be read",
+                          "spauth finds the installed front end beside itself",
+                          "mount /proc"};
+constexpr Kind kFrontEndMissing = {"is missing", "no function can be started",
+                                   "reinstall the front end"};
+constexpr Kind kNameMissing = {"is missing", "callers of {d} get no function",
+                               "ln -s qeldump {w}"};
+constexpr Kind kNotFrontEnd = {
+    "is not the front end {d}",
+    "every name must be the one set-user-ID file, or callers meet another "
+    "program or an outdated copy",
+    "ln -sf qeldump {w}"};
+constexpr Kind kFrontEndNotRegular = {
+    kNotRegular, "the front end must be one set-user-ID program",
+    "reinstall the front end"};
+constexpr Kind kFrontEndOwner = {
+    kNotRoots,
+    "a set-user-ID program runs as its owner, and the functions need root",
+    "chown root:root {w} && chmod 4755 {w}"};
+constexpr Kind kFrontEndMode = {
+    "has mode {d}, not 4755",
+    "the front end takes root through its set-user-ID bit, and no one but "
+    "root may change it",
+    "chmod 4755 {w}"};
+constexpr Kind kNosuid = {
+    "is on a file system mounted nosuid",
+    "the kernel ignores its set-user-ID bit, so no function gets root",
+    "remount that file system without nosuid"};
+constexpr Kind kToolMissing = {"is missing", "the functions that start it fail",
+                               "install {w}"};
+constexpr Kind kToolNotExecutable = {"is not executable by {d}",
+                                     "the functions that start it fail",
+                                     "chmod 755 {w}"};
+constexpr Kind kNoAccount = {"has no account {d}",
+                             "the functions that run a tool as {d} fail",
+                             "useradd {d}"};
+constexpr Kind kNoGroup = {
+    "has no group {d}",
+    "the rules grant its members every function that has a rule, so they "
+    "have none",
+    "groupadd {d}"};
+constexpr Kind kNoSudo = {
+    "has no sudo", "the functions that run a tool as spcomm or stapp fail",
+    "apt-get install sudo"};
+constexpr Kind kSudoRefuses = {
+    "does not let root run commands as {d} without a password",
+    "the functions that run a tool as {d} fail",
+    "add this line with visudo: root ALL=({d}) NOPASSWD: ALL"};
+constexpr Kind kUnknownAdminGroup = {
+    "names ADMINGROUP {d}, which /etc/group does not have",
+    "the cluster's administrators get none of its functions, and whoever "
+    "is later given a group of that name gets them",
+    "groupadd {d}, or correct ADMINGROUP in {w}"};
+constexpr Kind kSharedKey = {
+    "shares {d}",
+    "the search by address or serial number takes the first file in name "
+    "order, so it never finds this cluster",
+    "give each cluster its own value in {w}"};
+constexpr Kind kNotSticky = {
+    "has no sticky bit",
+    "any account can remove or replace another's files there, the MUP "
+    "marker included",
+    "chmod +t {w}"};
+constexpr Kind kNoHardlinkProtection = {
+    "is {d}, not 1",
+    "any account can link root's files into /tmp, where the MUP marker is "
+    "checked",
+    "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
+constexpr Kind kNoSymlinkProtection = {
+    "is {d}, not 1",
+    "root follows links that other accounts plant in sticky directories "
+    "such as /tmp",
+    "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
+
+int findings;
+std::set<std::string> reported;
+
+// A control character (a file name may hold one) would break the line.
+void put_line(std::string text) {
+	std::replace_if(
+	    text.begin(), text.end(),
+	    [](char c) {
+		    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+	    },
+	    '?');
+	puts(text.c_str());
+}
+
+std::string fill(std::string_view text, std::string_view where,
+                 std::string_view detail, bool quote) {
+	std::string out;
+	for (size_t i = 0; i < text.size(); ++i) {
+		std::string_view key = text.substr(i, 3);
+		if (key != "{w}" && key != "{d}") {
+			out.push_back(text[i]);
+			continue;
+		}
+		std::string_view value = key == "{w}" ? where : detail;
+		if (quote)
+			spauth::shell_quote(value, out);
+		else
+			out.append(value);
+		i += 2;
+	}
+	return out;
+}
+
+// Once per place and fault: a directory above several tools is one fault.
+void report(const Kind &k, std::string_view where,
+            std::string_view detail = {}) {
+	std::string what = fill(k.what, where, detail, false);
+	if (!reported.insert(std::string(where).append("\n").append(what))
+	         .second)
+		return;
+	++findings;
+	put_line(std::string(kPrefix)
+	             .append(where)
+	             .append(": ")
+	             .append(what)
+	             .append("; ")
+	             .append(fill(k.why, where, detail, false))
+	             .append("; fix: ")
+	             .append(fill(k.fix, where, detail, true)));
+}
+
+void info(std::string_view text) {
+	put_line(std::string(kPrefix).append("info: ").append(text));
+}
+
+void report_place(const ToolPathFinding &f, const char *why,
+                  std::string_view detail) {
+	const char *fix = kAnyMend;
+	for (const Mend &m : kMends)
+		if (std::strcmp(m.what, f.why) == 0)
+			fix = m.fix;
+	report({f.why, why, fix}, f.component, detail);
+}
+
+// The front end's own test of a tool's path, for any file root relies on.
+void check_path(const std::string &path, uid_t also_owner, const char *why,
+                std::string_view detail = {}) {
+	ToolPathFinding f;
+	if (check_tool_path(path.c_str(), also_owner, f) != kPathSafe)
+		report_place(f, why, detail);
+}
+
+// A directory that only root may write; sticky or not, a writable one
+// lets others add entries. False when it is absent.
+bool check_dir(const std::string &dir, const char *why) {
+	struct stat st;
+	if (stat(dir.c_str(), &st) != 0) {
+		if (errno == ENOENT)
+			return false;
+		report_place({dir, 0, "cannot be examined"}, why, {});
+		return true;
+	}
+	if (!S_ISDIR(st.st_mode))
+		report_place({dir, st.st_uid, kNotDirectory}, why, {});
+	if (st.st_uid != 0)
+		report_place({dir, st.st_uid, kNotRoots}, why, {});
+	if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+		report_place({dir, st.st_uid, kWritable}, why, {});
+	return true;
+}
+
+user_profile *profile_of(const char *account) {
+	return get_user_profile(SPAUTH_BY_NAME, const_cast<char *>(account));
+}
+
+// The groups the library can read, as it reads them.
+std::set<std::string, std::less<>> group_names() {
+	std::set<std::string, std::less<>> names;
+	FILE *f = fopen(spauth::kGroupPath, "re");
+	if (f == nullptr)
+		return names;
+	std::string entry;
+	bool overlong;
+	uint32_t gid;
+	while (spauth::read_line(f, entry, overlong)) {
+		auto g = spauth::split_fields<3>(entry, ':');
+		if (!overlong && g.size() >= 3 && !g[0].empty() &&
+		    g[0].size() <= spauth::kNameMax &&
+		    spauth::parse_id(g[2], spauth::kGroupGidMax, gid))
+			names.emplace(g[0]);
+	}
+	fclose(f);
+	return names;
+}
+
+void check_front_end() {
+	char exe[PATH_MAX];
+	ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
+	if (n <= 0 || static_cast<size_t>(n) >= sizeof exe) {  // cut: unknown
+		report(kNoSelf, "/proc/self/exe");
+		return;
+	}
+	std::string dir(exe, static_cast<size_t>(n));
+	dir.erase(dir.rfind('/') + 1);
+	std::string main = dir + kFrontEnd;
+	struct stat front;
+	if (stat(main.c_str(), &front) != 0) {
+		report(kFrontEndMissing, main);
+		return;
+	}
+	if (!S_ISREG(front.st_mode)) {
+		report(kFrontEndNotRegular, main);
+		return;
+	}
+	if (front.st_uid != 0)
+		report(kFrontEndOwner, main);
+	if ((front.st_mode & 07777) != kSetuidMode) {
+		char mode[8];
+		snprintf(mode, sizeof mode, "%04o", front.st_mode & 07777);
+		report(kFrontEndMode, main, mode);
+	}
+	struct statvfs fs;
+	if (statvfs(main.c_str(), &fs) == 0 && (fs.f_flag & ST_NOSUID) != 0)
+		report(kNosuid, main);
+	for (const Command &c : kCommands) {
+		std::string name = dir + c.name;
+		struct stat st;
+		if (name == main)
+			continue;
+		if (stat(name.c_str(), &st) != 0)
+			report(kNameMissing, name, c.name);
+		else if (st.st_dev != front.st_dev || st.st_ino != front.st_ino)
+			report(kNotFrontEnd, name, main);
+	}
+}
+
+// up: the account the tool runs as; null: root, for whom any x bit does.
+bool executable_by(const struct stat &st, const user_profile *up) {
+	if (up == nullptr)
+		return (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+	if (st.st_uid == up->uid)
+		return (st.st_mode & S_IXUSR) != 0;
+	for (const gent *g = up->group; g != nullptr; g = g->next)
+		if (g->gid == st.st_gid)
+			return (st.st_mode & S_IXGRP) != 0;
+	return (st.st_mode & S_IXOTH) != 0;
+}
+
+void check_tool(const Tool &t) {
+	bool root = std::strcmp(t.account, "root") == 0;
+	user_profile *up = root ? nullptr : profile_of(t.account);
+	uid_t also_owner = up != nullptr ? up->uid : static_cast<uid_t>(-1);
+	std::string as =
+	    root ? t.path : std::string(t.path) + " as " + t.account;
+	check_path(t.path, also_owner, root ? kWhyRootTool : kWhySudoTool, as);
+	struct stat st;
+	if (lstat(t.path, &st) != 0)
+		report(kToolMissing, t.path);
+	else if (S_ISREG(st.st_mode) && (root || up != nullptr) &&
+	         !executable_by(st, up))
+		report(kToolNotExecutable, t.path, t.account);
+	free_user(up);
+}
+
+// Runs sudo as the front end's shell would, without a shell: status 0.
+bool sudo_lets_root(const std::string &sudo, const char *account) {
+	static const std::string path_env =
+	    std::string("PATH=") + kFrontEndPath;
+	fflush(nullptr);
+	pid_t pid = fork();
+	if (pid < 0)
+		return false;
+	if (pid == 0) {
+		int null = open("/dev/null", O_RDWR);
+		if (null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 ||
+		    dup2(null, 2) < 0)
+			_exit(127);
+		const char *argv[] = {"sudo",  "-n",        "-u",
+		                      account, "/bin/true", nullptr};
+		const char *envp[] = {path_env.c_str(), nullptr};
+		execve(sudo.c_str(), const_cast<char **>(argv),
+		       const_cast<char **>(envp));
+		_exit(127);
+	}
+	int status;
+	while (waitpid(pid, &status, 0) < 0)
+		if (errno != EINTR)
+			return false;
+	return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void check_accounts(const std::set<std::string, std::less<>> &groups) {
+	std::string sudo;
+	for (std::string_view dir : spauth::split(kFrontEndPath, ':')) {
+		std::string candidate = std::string(dir) + "/sudo";
+		check_path(candidate, static_cast<uid_t>(-1), kWhySearchPath);
+		struct stat st;
+		if (sudo.empty() && stat(candidate.c_str(), &st) == 0 &&
+		    S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+			sudo = candidate;
+	}
+	if (sudo.empty())
+		report(kNoSudo, kFrontEndPath);
+	for (const char *account : kServiceAccounts) {
+		user_profile *up = profile_of(account);
+		if (up == nullptr)
+			report(kNoAccount, spauth::kPasswdPath, account);
+		else if (!sudo.empty() && !sudo_lets_root(sudo, account))
+			report(kSudoRefuses, sudo, account);
+		free_user(up);
+	}
+	for (const char *group : kRuleGroups)
+		if (groups.find(group) == groups.end())
+			report(kNoGroup, spauth::kGroupPath, group);
+	check_path(spauth::kPasswdPath, static_cast<uid_t>(-1), kWhyAccounts,
+	           "give any account uid 0");
+	check_path(spauth::kGroupPath, static_cast<uid_t>(-1), kWhyAccounts,
+	           "join any group");
+}
+
+// The registry files as the search's *.conf finds them, in name order.
+std::vector<std::string> registry_files() {
+	std::vector<std::string> names;
+	DIR *d = opendir(spauth::kRegistryDir);
+	if (d == nullptr)
+		return names;
+	for (dirent *e; (e = readdir(d)) != nullptr;) {
+		std::string_view n = e->d_name;
+		if (n.ends_with(".conf") && !n.starts_with("."))
+			names.emplace_back(n);
+	}
+	closedir(d);
+	std::sort(names.begin(), names.end());
+	return names;
+}
+
+void check_admin_group(const std::string &path, std::string_view name,
+                       const std::set<std::string, std::less<>> &groups) {
+	std::string_view cluster = name.substr(0, name.size() - 5);
+	char buffer[spauth::kClusterMax + 1];
+	static_assert(sizeof buffer >= 80, "getAdminGroup's buffer");
+	if (cluster.size() >= sizeof buffer)
+		return;  // too long a name for any function
+	std::memcpy(buffer, cluster.data(), cluster.size());
+	buffer[cluster.size()] = '\0';
+	const char *group = getAdminGroup(buffer);
+	if (group != nullptr && group[0] != '\0' &&
+	    groups.find(group) == groups.end())
+		report(kUnknownAdminGroup, path, group);
+}
+
+// Whole lines, as the search matches them; the first file keeps a line.
+void check_keys(const std::string &path,
+                std::map<std::string, std::string> &first) {
+	FILE *f = fopen(path.c_str(), "re");
+	if (f == nullptr)
+		return;
+	std::string entry;
+	bool overlong;
+	while (spauth::read_line(f, entry, overlong)) {
+		bool key =
+		    (entry.starts_with("IPADDRESS=") && entry.size() > 10) ||
+		    (entry.starts_with("SERIALNO=") && entry.size() > 9);
+		if (overlong || !key)
+			continue;
+		auto [at, fresh] = first.emplace(entry, path);
+		if (!fresh && at->second != path)
+			report(kSharedKey, path, entry + " with " + at->second);
+	}
+	fclose(f);
+}
+
+void check_registry(const std::set<std::string, std::less<>> &groups) {
+	std::string dir = spauth::kRegistryDir;
+	dir.pop_back();  // the trailing "/", as the path check names it
+	if (!check_dir(dir, kWhyRegistry)) {
+		info(dir + ": absent; no cluster is registered");
+		return;
+	}
+	std::map<std::string, std::string> first;
+	for (const std::string &name : registry_files()) {
+		std::string path = spauth::kRegistryDir + name;
+		check_path(path, static_cast<uid_t>(-1), kWhyRegistry);
+		struct stat st;
+		if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+			continue;
+		check_admin_group(path, name, groups);
+		check_keys(path, first);
+	}
+}
+
+// A protection is on when its file reads "1".
+void check_sysctl(const char *name, const char *file, const Kind &kind) {
+	char value[kSysctlMax + 1] = "unreadable";
+	if (FILE *f = fopen(file, "re"); f != nullptr) {
+		if (fgets(value, sizeof value, f) == nullptr)
+			std::strcpy(value, "unreadable");
+		value[std::strcspn(value, "\n")] = '\0';
+		fclose(f);
+	}
+	if (std::strcmp(value, "1") != 0)
+		report(kind, name, value);
+}
+
+void check_scratch() {
+	struct stat st;
+	if (stat("/tmp", &st) != 0 || (st.st_mode & S_ISVTX) == 0)
+		report(kNotSticky, "/tmp");
+	check_dir(kSpTmp, kWhySpTmp);
+	check_sysctl("fs.protected_hardlinks",
+	             "/proc/sys/fs/protected_hardlinks", kNoHardlinkProtection);
+	check_sysctl("fs.protected_symlinks", "/proc/sys/fs/protected_symlinks",
+	             kNoSymlinkProtection);
+}
+
+void show_marker() {
+	struct stat st;
+	std::string text = std::string(kMarker).append(": the MUP marker ");
+	if (mup_marker_ok())
+		text.append(
+		    "passes now, so qelmup runs MUP as root for any "
+		    "caller");
+	else if (lstat(kMarker, &st) != 0)
+		text.append("is absent, so qelmup refuses every caller");
+	else
+		text.append(
+		    "fails its check now, so qelmup refuses every "
+		    "caller");
+	info(text);
+}
+
+}  // namespace
+
+int verify_installation() {
+	check_front_end();
+	// Root's tools first: a place shared with a service account's tool
+	// is reported for the graver use.
+	for (bool as_root : {true, false})
+		for (const Tool &t : kTools)
+			if ((std::strcmp(t.account, "root") == 0) == as_root)
+				check_tool(t);
+	std::set<std::string, std::less<>> groups = group_names();
+	check_accounts(groups);
+	check_registry(groups);
+	check_scratch();
+	show_marker();
+	return findings == 0 ? 0 : 1;
+}
