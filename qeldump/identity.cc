@@ -110,11 +110,11 @@ bool take_system_limits() {
 		set[r] = true;
 	}
 	if (FILE *f = fopen(kSystemLimits, "re")) {
-		char line[256];
+		char text[256];
 		int r;
 		rlimit l;
-		while (fgets(line, sizeof line, f) != nullptr)
-			if (parse_line(line, r, l) && r >= 0 &&
+		while (fgets(text, sizeof text, f) != nullptr)
+			if (parse_line(text, r, l) && r >= 0 &&
 			    r < RLIM_NLIMITS) {
 				lim[r] = l;
 				set[r] = true;
