@@ -18,8 +18,6 @@ extern char **environ;
 
 namespace {
 
-constexpr const char *kSafePath =
-    "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 constexpr size_t kEnvValueMax = 255;  // longer values are dropped
 constexpr size_t kDimensionMax = 5;   // COLUMNS and LINES: digits
 

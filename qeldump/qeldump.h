@@ -57,6 +57,9 @@ struct Command {
 };
 extern const Command kCommands[8];
 
+// The only search path root's shells get: sudo and grep are found here.
+inline constexpr const char *kSafePath =
+    "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 // Process hygiene owed to the tools, before anything is opened or reads the
 // environment; false when it could not be done.
 bool sanitize_process();

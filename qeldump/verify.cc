@@ -26,9 +26,6 @@
 namespace {
 
 constexpr const char *kPrefix = "spauth verify: ";
-// The front end's search path (env.cc): its shell finds sudo and grep here.
-constexpr const char *kFrontEndPath =
-    "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 constexpr const char *kFrontEnd = "qeldump";  // the file; the rest link to it
 constexpr mode_t kSetuidMode = 04755;
 constexpr const char *kServiceAccounts[] = {"spcomm", "stapp"};
@@ -341,7 +338,7 @@ void check_tool(const Tool &t) {
 // Runs sudo as the front end's shell would, without a shell: status 0.
 bool sudo_lets_root(const std::string &sudo, const char *account) {
 	static const std::string path_env =
-	    std::string("PATH=") + kFrontEndPath;
+	    std::string("PATH=") + kSafePath;
 	fflush(nullptr);
 	pid_t pid = fork();
 	if (pid < 0)
@@ -367,7 +364,7 @@ bool sudo_lets_root(const std::string &sudo, const char *account) {
 
 void check_accounts(const std::set<std::string, std::less<>> &groups) {
 	std::string sudo;
-	for (std::string_view dir : spauth::split(kFrontEndPath, ':')) {
+	for (std::string_view dir : spauth::split(kSafePath, ':')) {
 		std::string candidate = std::string(dir) + "/sudo";
 		check_path(candidate, static_cast<uid_t>(-1), kWhySearchPath);
 		struct stat st;
@@ -376,7 +373,7 @@ void check_accounts(const std::set<std::string, std::less<>> &groups) {
 			sudo = candidate;
 	}
 	if (sudo.empty())
-		report(kNoSudo, kFrontEndPath);
+		report(kNoSudo, kSafePath);
 	for (const char *account : kServiceAccounts) {
 		user_profile *up = profile_of(account);
 		if (up == nullptr)
