@@ -1,49 +1,101 @@
-#!/bin/sh
-# Builds the Debian package of BUILD_DIR in a scratch directory and checks
-# its members (modes, owners, link targets, nothing extra) and control fields.
-set -eu
-build=${1:?usage: package.sh BUILD_DIR}
+#!/bin/bash
+# Builds the Debian packages with dpkg-buildpackage from a copy of the files
+# git tracks (it writes into the parent directory: here a scratch one),
+# lints them, checks every member and the control fields, then builds and
+# runs a C program against libspauth-dev through pkg-config and through
+# find_package(spauth). Installs nothing on the host.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d)
-# cpack's install step rewrites the build tree's install manifest: keep the
-# one a real install left there, or leave none.
-manifest=$build/install_manifest.txt
-[ ! -e "$manifest" ] || cp -p "$manifest" "$tmp/manifest"
-trap 'if [ -e "$tmp/manifest" ]; then mv -f "$tmp/manifest" "$manifest"
-else rm -f "$manifest"; fi; rm -rf "$tmp"' EXIT
+trap 'rm -rf "$tmp"' EXIT
 trap 'exit 1' HUP INT TERM
 fail() { echo "package.sh: $*" >&2; exit 1; }
+run() { "$@" >"$tmp/log" 2>&1 || { tail -n 40 "$tmp/log" >&2; fail "failed: $*"; }; }
 
-(cd "$build" && cpack -G DEB -B "$tmp") >"$tmp/log" 2>&1 ||
-	{ cat "$tmp/log" >&2; fail "cpack -G DEB failed"; }
-set -- "$tmp"/*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || fail "want one .deb, got: $*"
-dpkg-deb -c "$1" | awk '{ s = $1 " " $2; if ($7 == "->") s = s " -> " $8
-	print $6 ": " s }' >"$tmp/list"
+mkdir "$tmp/src"
+git -C "$src" ls-files -z | tar -C "$src" --null -T - -cf - | tar -C "$tmp/src" -xf -
+run env -C "$tmp/src" dpkg-buildpackage -us -uc -b -J"$(nproc)"
+# Any error or warning fails; the .changes brings in every package built.
+run lintian --pedantic --fail-on error,warning "$tmp"/*.changes
 
-# want PATH PATTERN: the member's "mode owner [-> target]" matches PATTERN.
-want() {
-	got=$(sed -n "s|^\./usr/$1: ||p" "$tmp/list")
-	case $got in $2) ;; *) fail "./usr/$1: want '$2', got '${got:-missing}'" ;; esac
-}
-want sbin/qeldump '-rwsr-xr-x root/root'
-want sbin/spauth '-rwxr-xr-x root/root'
-want share/man/man8/qeldump.8 '-rw-r--r-- root/root'
-want share/man/man8/spauth.8 '-rw-r--r-- root/root'
-for n in qeldrive Corvanex qelcmd qelcage qelbios qelrescue qelmup; do
-	want "sbin/$n" 'lrwxrwxrwx root/root -> qeldump'
-	want "share/man/man8/$n.8" 'lrwxrwxrwx root/root -> qeldump.8'
+version=$(sed -n 's/^project(qeldump VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
+arch=$(dpkg --print-architecture) ma=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+deb() { echo "$tmp/${1}_${version}_$arch.deb"; }
+field() { dpkg-deb -f "$(deb "$1")" "$2"; }
+for p in qeldump libspauth-dev; do
+	[ "$(field $p Version) $(field $p Architecture)" = "$version $arch" ] ||
+		fail "$p: version or architecture: $(field $p Version) $(field $p Architecture)"
 done
-bad=$(grep -v ': drwxr-xr-x root/root$' "$tmp/list" | grep -c '/: ' || :)
-[ "$bad" -eq 0 ] || fail "directories not drwxr-xr-x root/root: $(grep '/: ' "$tmp/list" | tr '\n' ' ')"
-files=$(grep -vc '/: ' "$tmp/list" || :)
-[ "$files" -eq 18 ] || fail "want 18 non-directory members, got $files:" "$(grep -v "/: " "$tmp/list")"
+field qeldump Depends | grep -Eq '(^|, )sudo(,|$)' || fail "qeldump Depends lacks sudo"
+field qeldump Depends | grep -Eq '(^|, )libc6 \(>= [0-9.]+\)' || fail "qeldump Depends lacks libc6"
 
-field() { dpkg-deb -f "$1" "$2"; }
-[ "$(field "$1" Package)" = qeldump ] || fail "Package: $(field "$1" Package)"
-[ "$(field "$1" Depends)" = sudo ] || fail "Depends: want sudo, got '$(field "$1" Depends)'"
-[ "$(field "$1" Architecture)" = "$(dpkg --print-architecture)" ] ||
-	fail "Architecture: $(field "$1" Architecture)"
-field "$1" Version | grep -Eq '^[0-9]+(\.[0-9]+)+$' || fail "Version: $(field "$1" Version)"
-field "$1" Maintainer | grep -q '<.*@.*>$' || fail "Maintainer: $(field "$1" Maintainer)"
-[ -n "$(field "$1" Description)" ] || fail "Description is empty"
-echo "package.sh: $(basename "$1") ok"
+# Every member: package, mode, path and link target; all owned by root.
+{
+	for p in qeldump libspauth-dev; do
+		dpkg-deb -c "$(deb $p)" | awk -v p=$p '$2 != "root/root" { print "owner " $0 }
+			{ s = p " " $1 " " $6; if ($7 == "->") s = s " -> " $8; print s }'
+	done
+} | sort >"$tmp/got"
+{
+	d=drwxr-xr-x f=-rw-r--r--
+	for dir in '' usr/ usr/sbin/ usr/share/ usr/share/doc/ usr/share/doc/qeldump/ \
+		usr/share/lintian/ usr/share/lintian/overrides/ usr/share/man/ usr/share/man/man8/; do
+		echo "qeldump $d ./$dir"
+	done
+	for dir in '' usr/ usr/include/ usr/include/SP_auth/ usr/lib/ "usr/lib/$ma/" \
+		"usr/lib/$ma/cmake/" "usr/lib/$ma/cmake/spauth/" "usr/lib/$ma/pkgconfig/" \
+		usr/share/ usr/share/doc/ usr/share/doc/libspauth-dev/; do
+		echo "libspauth-dev $d ./$dir"
+	done
+	for n in qeldrive Corvanex qelcmd qelcage qelbios qelrescue qelmup; do
+		echo "qeldump lrwxrwxrwx ./usr/sbin/$n -> qeldump"
+		echo "qeldump lrwxrwxrwx ./usr/share/man/man8/$n.8.gz -> qeldump.8.gz"
+	done
+	cat <<-EOF
+	qeldump -rwsr-xr-x ./usr/sbin/qeldump
+	qeldump -rwxr-xr-x ./usr/sbin/spauth
+	qeldump $f ./usr/share/man/man8/qeldump.8.gz
+	qeldump $f ./usr/share/man/man8/spauth.8.gz
+	qeldump $f ./usr/share/doc/qeldump/README.md.gz
+	qeldump $f ./usr/share/doc/qeldump/changelog.gz
+	qeldump $f ./usr/share/doc/qeldump/copyright
+	qeldump $f ./usr/share/lintian/overrides/qeldump
+	libspauth-dev $f ./usr/include/SP_auth/spauth.h
+	libspauth-dev $f ./usr/lib/$ma/libspauth.a
+	libspauth-dev $f ./usr/lib/$ma/pkgconfig/spauth.pc
+	libspauth-dev $f ./usr/lib/$ma/cmake/spauth/spauthConfig.cmake
+	libspauth-dev $f ./usr/lib/$ma/cmake/spauth/spauthConfigVersion.cmake
+	libspauth-dev $f ./usr/lib/$ma/cmake/spauth/spauthTargets.cmake
+	libspauth-dev $f ./usr/lib/$ma/cmake/spauth/spauthTargets-none.cmake
+	libspauth-dev $f ./usr/share/doc/libspauth-dev/changelog.gz
+	libspauth-dev $f ./usr/share/doc/libspauth-dev/copyright
+	EOF
+} | sort >"$tmp/want"
+diff -u "$tmp/want" "$tmp/got" >&2 || fail "package members differ from the list (- want, + got)"
+
+# The C program against the unpacked -dev files only, once per route.
+root=$tmp/root
+dpkg-deb -x "$(deb libspauth-dev)" "$root"
+mkdir "$tmp/c" && cp "$src/tests/unit/c_api_test.c" "$tmp/c/"
+flags=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$root/usr/lib/$ma/pkgconfig \
+	pkg-config --cflags --libs spauth)
+for want in "-I$root/usr/include" "-L$root/usr/lib/$ma"; do
+	case " $flags " in *" $want "*) ;; *) fail "pkg-config spauth: want $want in: $flags" ;; esac
+done
+# shellcheck disable=SC2086 # the flags are words
+run cc -Wall -Werror -o "$tmp/c/by-pkg-config" "$tmp/c/c_api_test.c" $flags
+cat >"$tmp/c/CMakeLists.txt" <<'EOF'
+cmake_minimum_required(VERSION 3.25)
+project(consumer C)
+find_package(spauth 1.0 REQUIRED CONFIG)
+add_executable(by-cmake c_api_test.c)
+target_link_libraries(by-cmake PRIVATE spauth::spauth)
+EOF
+run cmake -S "$tmp/c" -B "$tmp/c/build" -DCMAKE_PREFIX_PATH="$root/usr"
+grep -qx "spauth_DIR:PATH=$root/usr/lib/$ma/cmake/spauth" "$tmp/c/build/CMakeCache.txt" ||
+	fail "find_package(spauth) did not take the unpacked root: $(grep spauth_DIR "$tmp/c/build/CMakeCache.txt")"
+run cmake --build "$tmp/c/build"
+for exe in "$tmp/c/by-pkg-config" "$tmp/c/build/by-cmake"; do
+	[ "$("$exe")" = "c api ok" ] || fail "$exe did not run as it should"
+done
+echo "package.sh: qeldump and libspauth-dev $version ok"
