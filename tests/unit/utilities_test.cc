@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 TEST(NextUid, Table) {
 	struct Case {
 		std::string passwd;
@@ -24,6 +26,7 @@ TEST(NextUid, Table) {
 	    {"a:x:-550:0\nb:x:550x:0\n\nc::560:0\nd:x:\ne\n", 561},
 	    {"a:x:000000000550:0\nb:x:00000000540:0\n", 541},
 	    {"pad:x:" + std::string(300, 'p') + ":x:580:0\n", 514},
+	    {"a:x:1:0\0\nb:x:550:0\n"s, 551},
 	};
 	for (const Case &c : cases) {
 		Fixture fx;
