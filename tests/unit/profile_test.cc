@@ -111,8 +111,6 @@ TEST(Profile, LoaderMessages) {
 	EXPECT_EQ(by_uid("dan:x:704\n", 704), "null " + msg + "(field4)\n");
 	EXPECT_EQ(by_uid("dan:x:704:abc:c\n", 704),
 	          "null " + msg + "(field4)\n");
-	EXPECT_EQ(by_uid("dan:x:704:-1:c\n", 704),
-	          "null " + msg + "(field4)\n");
 	EXPECT_EQ(by_uid("eve:x:705:100\n", 705), "null " + msg + "(field5)\n");
 }
 
