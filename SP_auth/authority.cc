@@ -80,12 +80,14 @@ int check_authority_in(const char *regdir, const user_profile *up,
 	for (int len = get_next_pw_field(&start, ':', &end); len != 0;
 	     start = end, len = get_next_pw_field(&start, ':', &end)) {
 		std::string_view term(start, static_cast<size_t>(len));
+		// A kind alone contributes nothing; "C" must not read ".conf".
+		bool kind_only = term.size() == 1;
 		std::string_view value = term.size() > 2 ? term.substr(2) : "";
 		switch (term[0]) {
 		case 'U':
 			if (term.size() > kTermMax)
 				return 0;
-			if (term.size() >= 2 &&
+			if (!kind_only &&
 			    static_cast<uid_t>(atoi_value(value)) == up->uid)
 				++count;
 			break;
@@ -98,6 +100,8 @@ int check_authority_in(const char *regdir, const user_profile *up,
 		case 'C': {
 			if (term.size() > kCTermMax)
 				return 0;
+			if (kind_only)
+				break;
 			char cluster[kCTermMax + 1];
 			std::memcpy(cluster, value.data(), value.size());
 			cluster[value.size()] = '\0';

@@ -31,8 +31,9 @@ inline constexpr size_t kClusterMax = 224;   // registry path buffer
 inline constexpr size_t kProfileCmdMax = 511;
 inline constexpr size_t kProfileOutMax = 4096;
 
-// Reads one whole line, without its newline. Returns false at end of file.
-// A line over kLineMax is consumed and reported through too_long.
+// Reads one whole line, without its newline, up to its first NUL if it holds
+// one. Returns false at end of file. A line over kLineMax bytes is consumed
+// whole and reported through too_long, with line empty.
 bool read_line(FILE *f, std::string &line, bool &too_long);
 
 // Splits at every delimiter, as passwd(5) and group(5) do.

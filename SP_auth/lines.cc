@@ -1,5 +1,5 @@
 // Line and field readers for the account files and the registry.
-#include <cstring>
+#include <algorithm>
 
 #include "SP_auth/internal.h"
 
@@ -7,25 +7,15 @@ namespace spauth {
 
 bool read_line(FILE *f, std::string &line, bool &too_long) {
 	line.clear();
-	too_long = false;
-	char chunk[4096];
-	bool any = false;
-	while (fgets(chunk, sizeof chunk, f) != nullptr) {
-		any = true;
-		size_t n = std::strlen(chunk);
-		bool eol = n > 0 && chunk[n - 1] == '\n';
-		if (eol)
-			--n;
-		if (!too_long && line.size() + n <= kLineMax)
-			line.append(chunk, n);
-		else  // keep consuming to the end of the line
-			too_long = true;
-		if (eol)
-			break;
-	}
-	if (too_long)
-		line.clear();
-	return any;
+	size_t length = 0;  // the whole line's: a NUL and what follows count
+	int c;
+	while ((c = getc_unlocked(f)) != EOF && c != '\n')
+		if (length++ < kLineMax)
+			line.push_back(static_cast<char>(c));
+	too_long = length > kLineMax;
+	// A NUL ends the text of its line, never the line itself.
+	line.resize(too_long ? 0 : std::min(line.find('\0'), line.size()));
+	return c == '\n' || length > 0;
 }
 
 std::vector<std::string_view> split(std::string_view text, char delim) {

@@ -9,15 +9,14 @@ namespace {
 constexpr int kBandLow = 514;
 constexpr int kBandHigh = 599;
 
-// The cluster of the last registry file that grep listed, or empty. Only
-// complete lines count, so a cut capture never names a wrong cluster.
-std::string_view last_cluster(std::string_view listed) {
-	size_t end = listed.rfind('\n');
-	if (end == listed.npos)
-		return {};
-	listed = listed.substr(0, end);
-	std::string_view last = listed.substr(listed.rfind('\n') + 1);
-	last = last.substr(last.rfind('/') + 1);
+// The cluster of the last registry file that grep listed, or empty: the
+// text after the last "/" up to its first ".conf". A file name may hold a
+// newline, so lines count only when the capture was cut: then the last
+// complete one names the cluster, never a piece of a name.
+std::string_view last_cluster(std::string_view listed, bool cut) {
+	if (cut)
+		listed = listed.substr(0, listed.rfind('\n') + 1);
+	std::string_view last = listed.substr(listed.rfind('/') + 1);
 	size_t conf = last.find(".conf");
 	return conf == last.npos ? std::string_view{} : last.substr(0, conf);
 }
@@ -49,6 +48,13 @@ int print_user_profile_in(const char *regdir, const user_profile *up) {
 		return 127;
 	printf("U=%s:I=%d", up->username, static_cast<int>(up->uid));
 	for (const gent *g = up->group; g != nullptr; g = g->next) {
+		// No registry line names these: an empty name administers
+		// nothing, and a newline would split the grep pattern.
+		std::string_view name = g->gname;
+		if (name.empty() || name.find('\n') != name.npos) {
+			printf(":G=%s", g->gname);
+			continue;
+		}
 		std::string cmd = "grep -l -x -F -e ";
 		shell_quote(std::string("ADMINGROUP=").append(g->gname), cmd);
 		cmd.push_back(' ');
@@ -60,7 +66,8 @@ int print_user_profile_in(const char *regdir, const user_profile *up) {
 		fflush(stdout);  // the child shares standard output's ordering
 		if (my_system_pipe(cmd.data(), sizeof out, out) == 127)
 			return 127;
-		std::string_view cluster = last_cluster(out);
+		std::string_view cluster =
+		    last_cluster(out, strlen(out) == sizeof out - 1);
 		if (cluster.empty())
 			printf(":G=%s", g->gname);
 		else

@@ -19,16 +19,17 @@ void check_profile(user_profile *up) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-	if (size < 5)
-		return 0;
+// Four bytes of uid, one that places the split, then passwd and group.
+void fuzz(std::string_view in) {
+	if (in.size() < 5)
+		return;
 	uid_t uid;
-	memcpy(&uid, data, sizeof uid);
+	memcpy(&uid, in.data(), sizeof uid);
 	uid %= 1024;  // small uids, so that fuzzed lines can hit them
-	size_t split = data[4] * size / 256;
-	std::string passwd =
-	    put_file("passwd", data + 5, split > 5 ? split - 5 : 0);
-	std::string group = put_file("group", data + split, size - split);
+	std::string_view files = in.substr(5);
+	size_t split = static_cast<uint8_t>(in[4]) * files.size() / 256;
+	std::string passwd = put_file("passwd", files.substr(0, split));
+	std::string group = put_file("group", files.substr(split));
 
 	user_profile *up = spauth::get_user_profile_from(
 	    passwd.c_str(), group.c_str(), SPAUTH_BY_UID, &uid);
@@ -42,5 +43,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 	free_user(up);
 	int next = spauth::get_next_uid_from(passwd.c_str());
 	FUZZ_ASSERT(next >= 514 && next <= 600);
-	return 0;
 }

@@ -1,5 +1,6 @@
 // Every composed line fits its buffer and parses back, by a POSIX word
 // splitter written here, into exactly the arguments that were meant.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -103,21 +104,17 @@ void split_pieces(std::string_view w, Words &out) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-	if (size < 1)
-		return 0;
-	uint8_t sel = data[0];
+// A selector byte, then up to four values separated by NULs.
+void fuzz(std::string_view in) {
+	if (in.empty())
+		return;
+	uint8_t sel = static_cast<uint8_t>(in[0]);
 	Words v;
-	std::string all(reinterpret_cast<const char *>(data + 1), size - 1);
-	for (size_t pos = 0; v.size() < 4;) {
-		size_t nul = all.find('\0', pos);
-		v.push_back(all.substr(pos, nul == all.npos ? nul : nul - pos));
-		if (nul == all.npos)
-			break;
-		pos = nul + 1;
+	in.remove_prefix(1);
+	while (v.size() < 4) {
+		v.push_back(c_text(in));
+		in.remove_prefix(std::min(in.size(), v.back().size() + 1));
 	}
-	while (v.size() < 4)
-		v.push_back("");
 
 	// An empty value is an empty argument, never a missing one.
 	const LineFormat *formats[] = {&kDumpLines[0][0], &kDumpLines[0][1],
@@ -158,5 +155,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 	if (fifth)
 		want.push_back(v[1]);
 	check(fits, line, 512, want);
-	return 0;
 }

@@ -1,13 +1,10 @@
 // The tokenizer: cursors stay within the text, lengths are end - start, and
 // the skipped delimiters and fields put back together give the text.
-#include <string>
-
 #include "SP_auth/internal.h"
 #include "fuzz.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-	std::string text(reinterpret_cast<const char *>(data), size);
-	text = text.substr(0, text.find('\0'));
+void fuzz(std::string_view in) {
+	std::string text = c_text(in);
 	char *const nul = text.data() + text.size();
 	char *start = text.data(), *end = start;
 	std::string rebuilt;
@@ -32,5 +29,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 		            std::string_view(out.c_str()).size() <=
 		                text.size());
 	}
-	return 0;
 }

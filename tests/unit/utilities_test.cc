@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 TEST(NextUid, Table) {
 	struct Case {
 		std::string passwd;
@@ -24,6 +26,7 @@ TEST(NextUid, Table) {
 	    {"a:x:-550:0\nb:x:550x:0\n\nc::560:0\nd:x:\ne\n", 561},
 	    {"a:x:000000000550:0\nb:x:00000000540:0\n", 541},
 	    {"pad:x:" + std::string(300, 'p') + ":x:580:0\n", 514},
+	    {"a:x:1:0\0\nb:x:550:0\n"s, 551},
 	};
 	for (const Case &c : cases) {
 		Fixture fx;
@@ -49,32 +52,46 @@ user_profile *ann(std::initializer_list<const char *> groups) {
 }
 
 TEST(PrintProfile, ClustersForAdministeringGroups) {
+	using Files = std::vector<std::pair<std::string, std::string>>;
+	// enough listed files to cut grep's output inside the last name
+	Files many;
+	for (char c = 'a'; c < 'a' + 18; ++c)
+		many.emplace_back(std::string(200, c), "ADMINGROUP=ops\n");
 	struct Case {
-		const char *c1, *c2;
+		Files files;  // cluster name, registry file content
 		std::initializer_list<const char *> groups;
-		const char *line;
+		std::string line;
 	} cases[] = {
-	    {"ADMINGROUP=ops\n",
-	     "ADMINGROUP=x\n",
+	    {{{"c1", "ADMINGROUP=ops\n"}, {"c2", "ADMINGROUP=x\n"}},
 	     {"ops", "wheel", "users"},
 	     "U=ann:I=701:C=c1:G=wheel:G=users\n"},
-	    {"ADMINGROUP=ops\n",
-	     "IP=1\nADMINGROUP=ops\n",
+	    {{{"c1", "ADMINGROUP=ops\n"}, {"c2", "IP=1\nADMINGROUP=ops\n"}},
 	     {"ops"},
 	     "U=ann:I=701:C=c2\n"},
-	    {"ADMINGROUP=opsteam\n",
-	     "#ADMINGROUP=ops\n",
+	    {{{"c1", "ADMINGROUP=opsteam\n"}, {"c2", "#ADMINGROUP=ops\n"}},
 	     {"ops"},
 	     "U=ann:I=701:G=ops\n"},
-	    {"ADMINGROUP=a;touch pwned\n",
-	     "",
+	    {{{"c1", "ADMINGROUP=a;touch pwned\n"}},
 	     {"a;touch pwned", "b"},
 	     "U=ann:I=701:C=c1:G=b\n"},
+	    // names no registry line can hold are never searched
+	    {{{"c7", "ADMINGROUP=\n"}}, {""}, "U=ann:I=701:G=\n"},
+	    {{{"c1", "ADMINGROUP=a\nb\n"}}, {"a\nb"}, "U=ann:I=701:G=a\nb\n"},
+	    // a NUL ends the line's text, for grep as for getAdminGroup
+	    {{{"c1", "ADMINGROUP=ops\0junk\n"s}},
+	     {"ops"},
+	     "U=ann:I=701:C=c1\n"},
+	    // a file name holding a newline is one cluster
+	    {{{"c1", "ADMINGROUP=ops\n"}, {"c2\nc9", "ADMINGROUP=ops\n"}},
+	     {"ops"},
+	     "U=ann:I=701:C=c2\nc9\n"},
+	    // cut output: the last complete line names the cluster
+	    {many, {"ops"}, "U=ann:I=701:C=" + std::string(200, 'q') + "\n"},
 	};
 	for (const Case &c : cases) {
 		Fixture fx;
-		fx.write("reg/c1.conf", c.c1);
-		fx.write("reg/c2.conf", c.c2);
+		for (const auto &[name, text] : c.files)
+			fx.write("reg/" + name + ".conf", text);
 		user_profile *up = ann(c.groups);
 		testing::internal::CaptureStdout();
 		int rc = spauth::print_user_profile_in(
