@@ -157,8 +157,8 @@ bool compose(std::string &out, const LineFormat &format,
 
 // Each function's command formats, beside its handler.
 extern const LineFormat kDumpLines[2][2];  // by -D, by output file
-extern const LineFormat kDrivesLine, kCageLine, kCBIOSLine2, kCBIOSLine3,
-    kRescueDataLine, kRescueLine;
+extern const LineFormat kCmdLine, kDrivesLine, kCageLine, kCBIOSLine2,
+    kCBIOSLine3, kRescueDataLine, kRescueLine;
 // qelcmd: the callnode line, each command word split at blanks, tabs and
 // newlines as the shell would split it, and each piece quoted.
 bool compose_cmd_line(std::string &out, std::string_view flag,

@@ -137,7 +137,7 @@ void fuzz(std::string_view in) {
 	split_pieces(v[2], want);
 	if (sel & 2)
 		split_pieces(v[3], want);
-	check(fits, line, 1024, want);
+	check(fits, line, kCmdLine.size, want);
 
 	bool dontlock = sel & 4, notee = sel & 8, fifth = sel & 16;
 	fits = compose_corvanex_line(line, dontlock, notee, v[0],
