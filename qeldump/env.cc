@@ -5,6 +5,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -93,9 +94,9 @@ bool sanitize_process() {
 	env_store.emplace_back(std::string("PATH=") + kSafePath);
 	env_store.emplace_back("HOME=/root");
 	env_store.emplace_back("SHELL=/bin/sh");
-	for (std::string &s : env_store)
-		env_ptrs.push_back(s.data());
-	env_ptrs.push_back(nullptr);
+	env_ptrs.resize(env_store.size() + 1, nullptr);
+	std::transform(env_store.begin(), env_store.end(), env_ptrs.begin(),
+	               [](std::string &s) { return s.data(); });
 	environ = env_ptrs.data();
 
 	// An inherited ignored SIGCHLD or blocked signal must not reach the
