@@ -1,6 +1,6 @@
 #!/bin/bash
 # run.sh BUILD_DIR [TABLE]: installs BUILD_DIR into a throwaway root ($SB) and runs the case table
-# (default tests/e2e/cases) there with tests/e2e/check.
+# (default tests/e2e/cases) there with tests/e2e/check.sh.
 # run.sh BUILD_DIR --script FILE: runs the bash script FILE there instead (the README's tour).
 # Everything happens in a private mount namespace, so no mount can reach or outlive the host's view.
 set -euo pipefail
@@ -54,7 +54,7 @@ trap 'kill "$sink" 2>/dev/null; cleanup' EXIT
 
 export SB
 cd "$start"   # relative file names are the caller's
-runner=("$here/check")
+runner=("$here/check.sh")
 [ "${1:-}" = --script ] && { runner=(); shift; }
 # In the background so that a signal to run.sh is acted on at once, not after the whole suite.
 setsid -w bash "${runner[@]}" "$@" & run_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
