@@ -145,7 +145,7 @@ env_clean() { # the clean environment, with what the row's keep: words set
 }
 umask_022() {
 	local m && m=$(state "$1" Umask)
-	[[ $m =~ ^0[0-7]{3}$ ]] && (((8#$m & 8#022) == 8#022)) || fail "root tool's umask '$m', want 0022 or less"
+	[[ $m =~ ^0[0-7]{3}$ ]] && (((8#$m & 8#022) == 8#022)) || fail "root tool's umask '$m', want 0022 or stricter"
 }
 gid_root() { is "$1" Gid "0 0 0 0"; }
 groups_none() { is "$1" Groups "" 0; } # none, or root's own
