@@ -239,9 +239,8 @@ run_case() {
 expect_audit() {
 	local who=$WHO id=${cmd[0]##*/} args=${cmd[*]:1} want='' l rest
 	[[ ! $who =~ ^[0-9]+$ ]] || who=uid=$who
-	for l in "${AUDIT[@]}"; do printf -v l -- "$l" && want+=$l$'\n'; done
 	if ((${#AUDIT[@]})); then
-		:
+		for l in "${AUDIT[@]}"; do printf -v l -- "$l" && want+=$l$'\n'; done
 	elif [[ $tool == !* ]]; then
 		[[ $args != *[![:print:]]* && $args != *\\* ]] || fail "table: state this row's audit text (escapes)"
 		trim "${tool#!}" && want="84 $id: $who : $TRIM ; TTY=unknown ; PWD=/ ; FUNCTION=$id ; ARGS=$args"$'\n'
