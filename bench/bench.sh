@@ -1,7 +1,7 @@
 # Run by bench/run inside the end-to-end sandbox ($SB, as root); prints Markdown.
 # shellcheck shell=bash disable=SC2016 # backquotes in labels are Markdown code, not expansions
-# shellcheck source=../tests/e2e/helpers.bash
-source "$(dirname "$0")/../tests/e2e/helpers.bash"
+# shellcheck source=../tests/e2e/check.sh
+source "$(dirname "$0")/../tests/e2e/check.sh"
 set -euo pipefail
 export LC_ALL=C   # EPOCHREALTIME with a dot
 RUNS=${RUNS:-200}

@@ -1,5 +1,5 @@
 # The tour, run by try-it inside the sandbox ($SB).
-source "$(dirname "$0")/../tests/e2e/helpers.bash"
+source "$(dirname "$0")/../tests/e2e/check.sh"
 
 # show NOTE WHO NAME ARGS...: one run, with everything it did.
 show() {

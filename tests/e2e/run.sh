@@ -1,11 +1,12 @@
 #!/bin/bash
-# run.sh BUILD_DIR [bats args/files...]: installs BUILD_DIR into a throwaway root ($SB) and runs bats on it.
+# run.sh BUILD_DIR [TABLE]: installs BUILD_DIR into a throwaway root ($SB) and runs the case table
+# (default tests/e2e/cases) there with tests/e2e/check.sh.
 # run.sh BUILD_DIR --script FILE: runs the bash script FILE there instead (the README's tour).
 # Everything happens in a private mount namespace, so no mount can reach or outlive the host's view.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) start=$PWD
 [ "$(id -u)" = 0 ] || { echo "run.sh: must be run as root" >&2; exit 2; }
-[ $# -ge 1 ] && [ -d "$1" ] || { echo "usage: run.sh BUILD_DIR [bats args/files...]" >&2; exit 2; }
+[ $# -ge 1 ] && [ -d "$1" ] || { echo "usage: run.sh BUILD_DIR [TABLE | --script FILE]" >&2; exit 2; }
 if [ -z "${E2E_INNER:-}" ]; then
 	# --uts too, so the fixture hostname can be set without touching the host's.
 	E2E_INNER=1 exec unshare --mount --uts --propagation private "$here/run.sh" "$@"
@@ -52,14 +53,13 @@ sink=$!
 trap 'kill "$sink" 2>/dev/null; cleanup' EXIT
 
 export SB
-cd "$start"   # relative bats file names are the caller's
-[ $# -gt 0 ] || set -- "$here"/*.bats
-runner=(bats)
-[ "$1" = --script ] && { runner=(bash); shift; }
+cd "$start"   # relative file names are the caller's
+runner=("$here/check.sh")
+[ "${1:-}" = --script ] && { runner=(); shift; }
 # In the background so that a signal to run.sh is acted on at once, not after the whole suite.
-setsid -w "${runner[@]}" "$@" & bats_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
-trap 'kill -- -"$bats_pid" 2>/dev/null; exit 143' INT TERM HUP
-rc=0; wait "$bats_pid" || rc=$?
+setsid -w bash "${runner[@]}" "$@" & run_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
+trap 'kill -- -"$run_pid" 2>/dev/null; exit 143' INT TERM HUP
+rc=0; wait "$run_pid" || rc=$?
 # A sanitized build reports into $SB/rec (SAN_OPTIONS=...:log_path=/rec/san): any report fails the run.
 if ls "$SB"/rec/san.* >/dev/null 2>&1; then
 	cat "$SB"/rec/san.* >&2; echo "run.sh: sanitizer reports above" >&2; rc=1

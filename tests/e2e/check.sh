@@ -1,0 +1,317 @@
+#!/bin/bash
+# check.sh [TABLE]: runs the case table (default tests/e2e/cases) in the sandbox that run.sh
+# built at $SB, checking every row alike; prints "ok N - ..." or "not ok N - ..." and the
+# differences, then "N passed, N failed". Sourced (the tour, the benchmark), it only defines the
+# sandbox helpers.
+# shellcheck disable=SC2059 # expected texts are printf formats by design
+E2E=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+SAFE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+# Checked on every tool run as root. Once root tools get root's gid and no other group, only
+# descriptors 0-2 and process 1's limits with core 0, switch on the rest:
+ROOT_CHECKS=(env_clean umask_022)
+# ROOT_CHECKS+=(gid_root groups_none fds_std limits_pid1)
+CLEAN=()
+
+# reset_sandbox: empty the logs, out/err and /tmp; restore the account files and the registry;
+# remove what setup words made elsewhere (CLEAN).
+reset_sandbox() {
+	# rec/log: root's, 0666, so that every uid can append; rec/wait: a pipe to sleep on
+	[ -e "$SB/rec/log" ] || { : >"$SB/rec/log" && chmod 0666 "$SB/rec/log" && mkfifo "$SB/rec/wait"; }
+	: >"$SB/rec/log" && : >"$SB/rec/syslog"
+	rm -rf "$SB/rec/status" "$SB"/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
+	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
+	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 KEEP=() UNDO=() CLEAN=()
+}
+
+# call USER|UID NAME [ARGS...]: NAME (in /usr/local/sbin unless absolute) run in the chroot as the
+# caller (a bare uid: gid 100, no login variables), with stdin /dev/null, fds 0-2 only, 30 s at
+# most; a login environment and CALL_ENV, env(1) options CALL_SIG, through the command CALL_WRAP,
+# umask CALL_UMASK. stdout, stderr -> $SB/out, $SB/err; exit code -> $status (124: it hung).
+call() {
+	local who=$1 path=$2 u=$1 g=100 h n env=("PATH=$SAFE_PATH")
+	shift 2
+	[[ $path == /* ]] || path=/usr/local/sbin/$path
+	# a sanitized build reads its options at start-up, before the front end cleans the environment
+	[ -z "${SAN_OPTIONS:-}" ] || env+=("ASAN_OPTIONS=$SAN_OPTIONS" "UBSAN_OPTIONS=$SAN_OPTIONS")
+	if [[ ! $who =~ ^[0-9]+$ ]]; then
+		u='' && while IFS=: read -r n _ u g _ h _; do [ "$n" != "$who" ] || break; u=''; done <"$SB/etc/passwd"
+		env+=("HOME=$h" "USER=$who" "LOGNAME=$who")
+	fi
+	status=0
+	( # env goes last, so a hostile CALL_ENV (LD_PRELOAD=...) reaches only the product
+		for fd in /proc/self/fd/*; do fd=${fd##*/}; ((fd > 2)) && eval "exec $fd>&-"; done
+		umask "$CALL_UMASK"
+		exec /usr/bin/timeout -k 5 30 /usr/sbin/chroot "$SB" /usr/bin/setpriv --reuid="${u:?no user $who}" \
+			--regid="$g" --clear-groups /usr/bin/env -i "${CALL_SIG[@]}" "${env[@]}" "${CALL_ENV[@]}" \
+			"${CALL_WRAP[@]}" "$path" "$@"
+	) </dev/null >"$SB/out" 2>"$SB/err" || status=$?
+}
+
+# record: the tools' records so far, header and argument lines only:
+#   /path/of/tool ruid=N euid=N         then one "arg=<argument>" line per argument, verbatim
+record() { sed '/^-- state$/,/^-- end$/d' "$SB/rec/log"; }
+# parse_log: the tool log into RECS (what record prints), HEADS[K] (the header of record K, from 1)
+# and BLOCK[K.NAME] (the lines of its block NAME: state, env or limits).
+declare -A BLOCK
+parse_log() {
+	local l k=0 b=''
+	RECS='' HEADS=() BLOCK=()
+	while IFS= read -r l; do
+		if [[ $l == /* ]]; then ((++k)) && b='' HEADS[k]=$l RECS+=$l$'\n'
+		elif [[ $l == "-- "* ]]; then b=${l#-- }
+		elif [[ -n $b && $b != end ]]; then BLOCK[$k.$b]+=$l$'\n'
+		else RECS+=$l$'\n'; fi
+	done <"$SB/rec/log"
+}
+# audit: the audit records so far, "PRIORITY IDENT: MESSAGE" (no time, no pid), also in AUDIT_GOT;
+# a marker sent last and awaited makes sure every earlier datagram has been written.
+audit() {
+	local mark="sync-$RANDOM$RANDOM" i
+	/usr/bin/logger -u "$SB/dev/log" "$mark"
+	for ((i = 0; i < 500; i++)); do
+		[[ $(<"$SB/rec/syslog") == *": $mark" ]] && break
+		read -rt 0.01 <>"$SB/rec/wait"
+	done
+	mapfile -t AUDIT_GOT < <(grep -v ': sync-[0-9]*$' "$SB/rec/syslog" |
+		sed -E 's/^<([0-9]+)>[A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} ([^[]*)\[[0-9]+\]: /\1 \2: /')
+	((${#AUDIT_GOT[@]} == 0)) || printf '%s\n' "${AUDIT_GOT[@]}"
+}
+as_root() { /usr/sbin/chroot "$SB" /usr/bin/env -i PATH=/usr/sbin:/usr/bin "$@"; }
+
+# ---- setup words: KIND or KIND:ARG before the callers of a row; a new kind is one function here.
+uid_of() {
+	local n u
+	[[ $1 =~ ^[0-9]+$ ]] && echo "$1" && return
+	while IFS=: read -r n _ u _; do [ "$n" != "$1" ] || { echo "$u" && return; }; done <"$SB/etc/passwd"
+}
+setup_keep() { CALL_ENV+=("$1") KEEP+=("$1"); } # the caller sets VAR=value, root tools get it
+setup_drop() { CALL_ENV+=("$1"); }              # the caller sets VAR=value, no root tool gets it
+setup_sig() { CALL_SIG+=("$1"); }               # an env(1) signal option, e.g. --block-signal=TERM
+setup_umask() { CALL_UMASK=$1; }
+setup_nnp() { CALL_WRAP+=(/usr/bin/setpriv --no-new-privs); }
+setup_limit() { # e.g. limit:nproc=1; LeakSanitizer could not start its checker under it
+	CALL_WRAP+=(/usr/bin/prlimit "--$1")
+	[ -z "${SAN_OPTIONS:-}" ] || CALL_ENV+=("ASAN_OPTIONS=$SAN_OPTIONS:detect_leaks=0")
+}
+setup_toolstatus() { echo "$1" >"$SB/rec/status"; } # every tool exits N, or KILL: kills itself
+setup_reg() { # reg:NAME.conf copies c1.conf; reg:NAME.conf:TEXT writes the line(s) TEXT
+	local d=$SB/etc/sysconfig/sp/cluster
+	[[ $1 != *.conf:* ]] && cp "$d/c1.conf" "$d/$1" || printf -- "${1#*.conf:}\n" >"$d/${1%%.conf:*}.conf"
+}
+setup_noreg() { rm -f "$SB"/etc/sysconfig/sp/cluster/*.conf; }
+setup_marker() { # marker:MODE:OWNER, marker:link (to a file of root's), marker:dir
+	local m=$SB/tmp/spmup.tar
+	case $1 in
+	link) : >"$SB/tmp/real" && ln -s /tmp/real "$m" ;;
+	dir) mkdir "$m" ;;
+	*) : >"$m" && chmod "${1%%:*}" "$m" && chown "$(uid_of "${1#*:}")" "$m" ;;
+	esac
+}
+setup_link() { # link:NAME beside the front end, link:/PATH anywhere: a symbolic link to it
+	local at=$SB/usr/local/sbin/$1
+	[[ $1 != /* ]] || { at=$SB$1 && mkdir -p "${at%/*}"; }
+	ln -s /usr/local/sbin/qeldump "$at" && CLEAN+=("$at")
+}
+setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/sbin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); }
+setup_passwd() { echo "$1" >>"$SB/etc/passwd"; }
+setup_rotmp() { mount --bind "$SB/tmp" "$SB/tmp" && UNDO+=("umount $SB/tmp") && mount -o remount,ro,bind "$SB/tmp"; }
+setup_evil() { # /tmp/evil: sudo, grep, sh and id, and a shell start-up file, that would log EVIL
+	local t
+	mkdir -p "$SB/tmp/evil" && echo 'echo EVIL >>/rec/log' >"$SB/tmp/evil/env"
+	for t in sudo grep sh id; do
+		printf '#!/bin/sh\necho EVIL >>/rec/log\n' >"$SB/tmp/evil/$t" && chmod 755 "$SB/tmp/evil/$t"
+	done
+}
+
+# ---- checks; each adds what is wrong to FAILS and returns 1.
+fail() { FAILS+="$*"$'\n' && return 1; }
+# same WHAT WANT GOT: two texts, equal, or a diff (cat -A) goes to FAILS.
+same() {
+	[[ $2 == "$3" ]] || fail "$1:"$'\n'"$(diff -u --label want --label got <(printf %s "$2" | cat -A) \
+		<(printf %s "$3" | cat -A))"
+}
+# slurp FILE: its bytes into SLURP (a NUL as ^@, which no expected text holds).
+slurp() { local c && mapfile -d '' c <"$1" && SLURP=$(IFS='' && printf '%s^@' "${c[@]}") && SLURP=${SLURP%^@}; }
+# On a tool run as root, record K:
+state() { [[ $'\n'${BLOCK[$1.state]-} =~ $'\n'$2:\ ?([^$'\n']*) ]] && echo "${BASH_REMATCH[1]}"; }
+is() { # is K KEY VALUE...: the state line KEY is one of the VALUEs.
+	local v w && v=$(state "$1" "$2")
+	for w in "${@:3}"; do [ "$v" != "$w" ] || return 0; done
+	fail "root tool's $2 '$v', want '$3'"
+}
+env_clean() { # the clean environment, with what the row's keep: words set
+	same "root tool's environment" "$(printf '%s\n' HOME=/root "LOGNAME=$WHO" "PATH=$SAFE_PATH" PWD=/ \
+		SHELL=/bin/sh "USER=$WHO" "${KEEP[@]}" | sort)"$'\n' "${BLOCK[$1.env]-}"
+}
+umask_022() {
+	local m && m=$(state "$1" Umask)
+	[[ $m =~ ^0[0-7]{3}$ ]] && (((8#$m & 8#022) == 8#022)) || fail "root tool's umask '$m', want 0022 or stricter"
+}
+gid_root() { is "$1" Gid "0 0 0 0"; }
+groups_none() { is "$1" Groups "" 0; } # none, or root's own
+fds_std() { is "$1" Fds "0 1 2"; }
+limits_pid1() { # process 1's limits, soft and hard, but core 0
+	same "root tool's limits" "$(sed -E 's/^(Max core file size) +[^ ]+ +[^ ]+/\1 0 0/; s/  +/ /g' /proc/1/limits)" \
+		"$(sed -E 's/  +/ /g' <<<"${BLOCK[$1.limits]-}")"
+}
+
+# ---- the table
+declare -A CONST
+# expand TEXT: constants ($NAME) and repeats ({c*63}: 63 c's) replaced, into EXP.
+expand() {
+	local s=$1 r i=0
+	while [[ $s =~ \$([A-Z][A-Z0-9_]+) ]] && ((i++ < 100)); do
+		[[ -v CONST[${BASH_REMATCH[1]}] ]] || { TABLE_ERR+="no constant ${BASH_REMATCH[1]}; " && break; }
+		s=${s/"${BASH_REMATCH[0]}"/"${CONST[${BASH_REMATCH[1]}]}"}
+	done
+	while [[ $s =~ \{(.)\*([0-9]+)\} ]]; do
+		printf -v r '%*s' "${BASH_REMATCH[2]}" '' && s=${s/"${BASH_REMATCH[0]}"/"${r// /"${BASH_REMATCH[1]}"}"}
+	done
+	EXP=$s
+}
+trim() { local s=${1#"${1%%[![:space:]]*}"} && TRIM=${s%"${s##*[![:space:]]}"}; }
+# words TEXT: TEXT, expanded, as shell words into W.
+words() {
+	W=() && expand "$1" && set -f
+	eval "W=($EXP)" 2>/dev/null || TABLE_ERR+="bad words: $1; "
+	set +f
+}
+
+# run_row LINE TEXT EXTRAS: one row, once for each of its callers; EXTRAS: "err|audit<TAB>FORMAT" lines.
+run_row() {
+	local f w setup=() callers=() cmd st tool out toolw=() key val
+	IFS=$'\x1f' read -r -a f <<<"${2// | /$'\x1f'}"
+	TABLE_ERR='' ERR='' AUDIT=()
+	((${#f[@]} == 4 || ${#f[@]} == 5)) || { TABLE_ERR="want 4 or 5 fields; " && f=(? - - -); }
+	words "${f[0]}"
+	for w in "${W[@]}"; do
+		if declare -F "setup_${w%%:*}" >/dev/null; then setup+=("$w"); else callers+=("$w"); fi
+	done
+	words "${f[1]}" && cmd=("${W[@]}")
+	st=${f[2]// /} && trim "${f[3]}" && tool=$TRIM && trim "${f[4]-}" && expand "$TRIM" && out=$EXP
+	[[ $tool == - || $tool == !* ]] || { words "$tool" && toolw=("${W[@]}") && [[ ${W[0]-} == ?*@?* ]]; } ||
+		TABLE_ERR+="tool record $tool; "
+	while IFS=$'\t' read -r key val; do
+		[ -n "$key" ] && expand "$val" || continue
+		if [ "$key" = err ]; then ERR=$EXP; else AUDIT+=("$EXP"); fi
+	done <<<"$3"
+	((${#callers[@]})) || callers=(?) TABLE_ERR+="no caller; "
+	for w in "${callers[@]}"; do
+		FAILS=''
+		if [ -n "$TABLE_ERR" ]; then fail "table line $1: $TABLE_ERR"; else run_case "$w" "${setup[@]}"; fi
+		trim "${f[1]}" && report "$w: $TRIM (line $1)"
+	done
+}
+
+# run_case CALLER SETUP...: reset, set up, call, then the same checks for every row.
+run_case() {
+	local w k path='' acct='' before after
+	WHO=$1 && shift && reset_sandbox
+	for w; do "setup_${w%%:*}" "${w#*:}" || fail "setup $w failed"; done
+	shopt -s globstar dotglob nullglob && before=("$SB"/tmp/**)
+	call "$WHO" "${cmd[@]}"
+	after=("$SB"/tmp/**) && shopt -u globstar dotglob nullglob
+	for w in "${UNDO[@]}"; do $w; done
+	printf -v w -- "$out" && slurp "$SB/out" && same stdout "$w" "$SLURP"
+	printf -v w -- "$ERR" && slurp "$SB/err" && same stderr "$w" "$SLURP"
+	[ "$status" = "$st" ] || fail "status $status, want $st"
+	# the tools run: TOOL@ACCOUNT ARGS..., or none for "-" and "! REASON"
+	parse_log
+	w=''
+	if ((${#toolw[@]})); then
+		path=${toolw[0]%@*} acct=${toolw[0]#*@} && k=$(uid_of "$acct")
+		for w in /home/spcomm/bin /sp/prod/code/csst/bin; do [ ! -e "$SB$w/$path" ] || path=$w/$path; done
+		w="$path ruid=$k euid=$k"$'\n' && ((${#toolw[@]} < 2)) || w+=$(printf 'arg=<%s>\n' "${toolw[@]:1}")$'\n'
+	fi
+	same "tools run" "$w" "$RECS"
+	for k in "${!HEADS[@]}"; do
+		[[ ${HEADS[k]} != *' ruid=0 euid=0' ]] || for w in "${ROOT_CHECKS[@]}"; do "$w" "$k"; done
+	done
+	audit >"$SB/rec/audit" && slurp "$SB/rec/audit"
+	expect_audit "$acct" "$path"
+	# leftovers: /tmp holds what the setup made, and nothing else (no scratch file)
+	same "/tmp afterwards" "$(printf '%s\n' "${before[@]#"$SB"}")"$'\n' "$(printf '%s\n' "${after[@]#"$SB"}")"$'\n'
+}
+
+# expect_audit ACCOUNT PATH: the records a row implies, unless it states them (audit: lines): none
+# for "-"; for "! REASON" a warning naming the reason; for a tool run a notice naming the account
+# and an info record with the status, both on the same command line.
+expect_audit() {
+	local who=$WHO id=${cmd[0]##*/} args=${cmd[*]:1} want='' l rest
+	[[ ! $who =~ ^[0-9]+$ ]] || who=uid=$who
+	if ((${#AUDIT[@]})); then
+		for l in "${AUDIT[@]}"; do printf -v l -- "$l" && want+=$l$'\n'; done
+	elif [[ $tool == !* ]]; then
+		[[ $args != *[![:print:]]* && $args != *\\* ]] || fail "table: state this row's audit text (escapes)"
+		trim "${tool#!}" && want="84 $id: $who : $TRIM ; TTY=unknown ; PWD=/ ; FUNCTION=$id ; ARGS=$args"$'\n'
+	elif [ "$tool" != - ]; then
+		l="85 $id: $who : TTY=unknown ; PWD=/ ; USER=$1 ; CLUSTER=" rest=${AUDIT_GOT[0]-}
+		[[ $rest == "$l"*" ; COMMAND="*"$2"* ]] && rest=${rest#"$l"} || rest="<cluster> ; COMMAND=<a line naming $2>"
+		want="$l$rest"$'\n'"86 $id: $who : STATUS=$st ; COMMAND=${rest#* ; COMMAND=}"$'\n'
+	fi
+	same "audit trail" "$want" "$SLURP"
+}
+
+PASSED=0 FAILED=0
+report() { # DESCRIPTION: a result line, and the faults in FAILS
+	[ -z "$FAILS" ] && echo "ok $((++PASSED + FAILED)) - $1" && return
+	echo "not ok $((PASSED + ++FAILED)) - $1" && sed 's/^/# /' <<<"${FAILS%$'\n'}"
+}
+
+# @agreement: spauth's verdict for each caller agrees with what the front end does, for every
+# function and cluster (refused: status 120, or 255 for the marker).
+check_agreement() {
+	local who c fn args line ran
+	for who in root sp507 sp508 spcomm stapp spupg oem svc opsadm plain ann; do
+		FAILS=''
+		reset_sandbox && : >"$SB/tmp/spmup.tar"
+		call root spauth check "$who" && cp "$SB/out" "$SB/verdicts"
+		[ "$status" = 0 ] || fail "spauth check $who: status $status"
+		for c in c1 c2; do
+			while [ -z "$FAILS" ] && read -r fn args; do
+				# shellcheck disable=SC2086 # the words of args
+				call "$who" "$fn" ${args//@/$c}
+				ran=refused && [ "$status" -ne 120 ] && [ "$status" -ne 255 ] && ran=permitted
+				line=$(grep -E "^$fn( $c)?: " "$SB/verdicts")
+				[[ $line == *": $ran"* ]] || fail "$fn $c: front end $ran, spauth: $line"
+			done <<<"qeldump panic @ 0
+				qeldrive @
+				Corvanex -t @
+				qelcmd @ 0 ${CONST[S3]}
+				qelcage @
+				qelbios @ 5
+				qelrescue -S @
+				qelmup"
+		done
+		report "spauth check $who agrees with the front end"
+	done
+}
+
+main() {
+	local l n=0 rows=() at=() extra=()
+	while IFS= read -r l; do
+		((++n))
+		if [[ $l =~ ^[[:space:]]*(#.*)?$ ]]; then
+			continue
+		elif [[ $l =~ ^([A-Z][A-Z0-9_]*)[[:space:]]+(\+?)=\ ?(.*)$ ]]; then # NAME = TEXT, NAME += TEXT
+			[ -n "${BASH_REMATCH[2]}" ] || CONST[${BASH_REMATCH[1]}]=''
+			CONST[${BASH_REMATCH[1]}]+=${BASH_REMATCH[3]}
+		elif [[ $l =~ ^[[:space:]]+(audit|err):\ ?(.*)$ ]] && ((${#rows[@]})); then
+			extra[-1]+=${BASH_REMATCH[1]}$'\t'${BASH_REMATCH[2]}$'\n'
+		else # a row, or @NAME: the check of that name
+			rows+=("$l") at+=("$n") extra+=("")
+		fi
+	done <"${1:-$E2E/cases}"
+	for n in "${!rows[@]}"; do
+		if [[ ${rows[n]} =~ ^@([a-z_]+)$ ]]; then "check_${BASH_REMATCH[1]}"; else run_row "${at[n]}" "${rows[n]}" "${extra[n]}"; fi
+	done
+	echo "$PASSED passed, $FAILED failed"
+	((FAILED == 0))
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+	set -uo pipefail
+	export LC_ALL=C
+	shopt -u patsub_replacement 2>/dev/null
+	main "$@"
+fi
