@@ -10,7 +10,7 @@ show() {
 	printf '%q ' "$@"
 	printf '\n'
 	call "$who" "$@"
-	sed 's/^/  | /' "$SB/out" "$SB/err"
+	sed 's/^/  | /' "$SB/rec/out" "$SB/rec/err"
 	if [ -s "$SB/rec/log" ]; then
 		echo "  tool received:"
 		record | sed 's/^/    /'

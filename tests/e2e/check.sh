@@ -6,10 +6,8 @@
 # shellcheck disable=SC2059 # expected texts are printf formats by design
 E2E=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SAFE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-# Checked on every tool run as root. Once root tools get root's gid and no other group, only
-# descriptors 0-2 and process 1's limits with core 0, switch on the rest:
-ROOT_CHECKS=(env_clean umask_022)
-# ROOT_CHECKS+=(gid_root groups_none fds_std limits_pid1)
+# Checked on every tool run as root.
+ROOT_CHECKS=(env_clean umask_022 gid_root groups_none fds_std limits_pid1)
 CLEAN=()
 
 # reset_sandbox: empty the logs, out/err and /tmp; restore the account files and the registry;
@@ -18,15 +16,17 @@ reset_sandbox() {
 	# rec/log: root's, 0666, so that every uid can append; rec/wait: a pipe to sleep on
 	[ -e "$SB/rec/log" ] || { : >"$SB/rec/log" && chmod 0666 "$SB/rec/log" && mkfifo "$SB/rec/wait"; }
 	: >"$SB/rec/log" && : >"$SB/rec/syslog"
-	rm -rf "$SB/rec/status" "$SB"/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
+	rm -rf "$SB"/rec/{status,sleep} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
 	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
-	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 KEEP=() UNDO=() CLEAN=()
+	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
+	CWD=/
+	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
 
 # call USER|UID NAME [ARGS...]: NAME (in /usr/local/sbin unless absolute) run in the chroot as the
 # caller (a bare uid: gid 100, no login variables), with stdin /dev/null, fds 0-2 only, 30 s at
 # most; a login environment and CALL_ENV, env(1) options CALL_SIG, through the command CALL_WRAP,
-# umask CALL_UMASK. stdout, stderr -> $SB/out, $SB/err; exit code -> $status (124: it hung).
+# umask CALL_UMASK. stdout, stderr -> $SB/rec/out, $SB/rec/err; exit code -> $status (124: it hung).
 call() {
 	local who=$1 path=$2 u=$1 g=100 h n env=("PATH=$SAFE_PATH")
 	shift 2
@@ -40,11 +40,12 @@ call() {
 	status=0
 	( # env goes last, so a hostile CALL_ENV (LD_PRELOAD=...) reaches only the product
 		for fd in /proc/self/fd/*; do fd=${fd##*/}; ((fd > 2)) && eval "exec $fd>&-"; done
+		for fd in "${CALL_FDS[@]}"; do eval "exec $fd<\"\$SB/etc/passwd\""; done
 		umask "$CALL_UMASK"
 		exec /usr/bin/timeout -k 5 30 /usr/sbin/chroot "$SB" /usr/bin/setpriv --reuid="${u:?no user $who}" \
-			--regid="$g" --clear-groups /usr/bin/env -i "${CALL_SIG[@]}" "${env[@]}" "${CALL_ENV[@]}" \
-			"${CALL_WRAP[@]}" "$path" "$@"
-	) </dev/null >"$SB/out" 2>"$SB/err" || status=$?
+			--regid="$g" "${CALL_GROUPS[@]:---clear-groups}" /usr/bin/env -i "${CALL_SIG[@]}" "${env[@]}" \
+			"${CALL_ENV[@]}" "${CALL_WRAP[@]}" "$path" "$@"
+	) </dev/null >"$SB/rec/out" 2>"$SB/rec/err" || status=$?
 }
 
 # record: the tools' records so far, header and argument lines only:
@@ -72,6 +73,13 @@ audit() {
 		[[ $(<"$SB/rec/syslog") == *": $mark" ]] && break
 		read -rt 0.01 <>"$SB/rec/wait"
 	done
+	# every record is dated by the system's clock (the sandbox's time zone is UTC), whatever TZ
+	# the caller set
+	local now t && printf -v now '%(%s)T' -1
+	while read -r t; do
+		t=$((10#${t:0:2} * 3600 + 10#${t:3:2} * 60 + 10#${t:6:2}))
+		(((now - t + 86400 + 5) % 86400 <= 65)) || fail "a record dated $t s into the day, not about $((now % 86400))"
+	done < <(sed -nE 's/^<[0-9]+>[A-Z][a-z]{2} [ 0-9]{2} ([0-9:]{8}) .*/\1/p' "$SB/rec/syslog")
 	mapfile -t AUDIT_GOT < <(grep -v ': sync-[0-9]*$' "$SB/rec/syslog" |
 		sed -E 's/^<([0-9]+)>[A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} ([^[]*)\[[0-9]+\]: /\1 \2: /')
 	((${#AUDIT_GOT[@]} == 0)) || printf '%s\n' "${AUDIT_GOT[@]}"
@@ -93,16 +101,36 @@ setup_limit() { # e.g. limit:nproc=1; LeakSanitizer could not start its checker 
 	CALL_WRAP+=(/usr/bin/prlimit "--$1")
 	[ -z "${SAN_OPTIONS:-}" ] || CALL_ENV+=("ASAN_OPTIONS=$SAN_OPTIONS:detect_leaks=0")
 }
-setup_toolstatus() { echo "$1" >"$SB/rec/status"; } # every tool exits N, or KILL: kills itself
+setup_toolstatus() { echo "$1" >"$SB/rec/status"; } # every tool exits N, or KILL, SEGV: kills itself
+setup_toolsleep() { echo "$1" >"$SB/rec/sleep"; }   # every tool sleeps N seconds first
+setup_groups() { CALL_GROUPS=("--groups=$1"); }      # the caller's supplementary groups
+setup_fd() { CALL_FDS+=("$1"); }                     # the caller leaves descriptor N open
+setup_alarm() { CALL_WRAP+=(/usr/local/bin/itimer "$1"); } # the caller's ITIMER_REAL, in seconds
+setup_argv0() { CALL_WRAP+=(/usr/bin/bash -c 'exec -a "$0" "$@"' "$1"); }
+setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0" && exec "$@"' "$1"); }
+# chmod:MODE:PATH, chown:OWNER:PATH: on a path of the sandbox, undone after the call
+setup_chmod() { UNDO+=("chmod $(stat -c %a "$SB${1#*:}") $SB${1#*:}") && chmod "${1%%:*}" "$SB${1#*:}"; }
+setup_chown() { UNDO+=("chown $(stat -c %u "$SB${1#*:}") $SB${1#*:}") && chown "$(uid_of "${1%%:*}")" "$SB${1#*:}"; }
+setup_aside() { mv "$SB$1" "$SB$1.aside" && UNDO+=("mv $SB$1.aside $SB$1"); } # aside:PATH: it is missing
+setup_copy() { setup_aside "$1" && cp "$SB/usr/local/sbin/qeldump" "$SB$1" && UNDO=("rm $SB$1" "${UNDO[@]}"); }
+setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO=("rm $SB$1" "${UNDO[@]}"); }
+setup_mkdir() { mkdir -m "${1%%:*}" "$SB${1#*:}" && CLEAN+=("$SB${1#*:}"); } # mkdir:MODE:PATH
+setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); }
+setup_sysctl() { echo "${1#*=}" >"$SB/rec/fs/${1%%=*}"; } # sysctl:protected_symlinks=0, as read
+setup_sudoers() { # sudoers:FROM:TO, a sed substitution on /etc/sudoers
+	cp "$SB/etc/sudoers" "$SB/rec/sudoers" && UNDO+=("cp $SB/rec/sudoers $SB/etc/sudoers") &&
+		sed -i "s/${1%%:*}/${1#*:}/" "$SB/etc/sudoers"
+}
 setup_reg() { # reg:NAME.conf copies c1.conf; reg:NAME.conf:TEXT writes the line(s) TEXT
 	local d=$SB/etc/sysconfig/sp/cluster
 	[[ $1 != *.conf:* ]] && cp "$d/c1.conf" "$d/$1" || printf -- "${1#*.conf:}\n" >"$d/${1%%.conf:*}.conf"
 }
 setup_noreg() { rm -f "$SB"/etc/sysconfig/sp/cluster/*.conf; }
-setup_marker() { # marker:MODE:OWNER, marker:link (to a file of root's), marker:dir
+setup_marker() { # marker:MODE:OWNER, marker:link (to a file of root's), marker:hardlink, marker:dir
 	local m=$SB/tmp/spmup.tar
 	case $1 in
 	link) : >"$SB/tmp/real" && ln -s /tmp/real "$m" ;;
+	hardlink) ln "$SB/etc/hostname" "$m" ;; # a file of root's, 0644, under a second name
 	dir) mkdir "$m" ;;
 	*) : >"$m" && chmod "${1%%:*}" "$m" && chown "$(uid_of "${1#*:}")" "$m" ;;
 	esac
@@ -140,7 +168,7 @@ is() { # is K KEY VALUE...: the state line KEY is one of the VALUEs.
 	fail "root tool's $2 '$v', want '$3'"
 }
 env_clean() { # the clean environment, with what the row's keep: words set
-	same "root tool's environment" "$(printf '%s\n' HOME=/root "LOGNAME=$WHO" "PATH=$SAFE_PATH" PWD=/ \
+	same "root tool's environment" "$(printf '%s\n' HOME=/root "LOGNAME=$WHO" "PATH=$SAFE_PATH" "PWD=$CWD" \
 		SHELL=/bin/sh "USER=$WHO" "${KEEP[@]}" | sort)"$'\n' "${BLOCK[$1.env]-}"
 }
 umask_022() {
@@ -150,9 +178,17 @@ umask_022() {
 gid_root() { is "$1" Gid "0 0 0 0"; }
 groups_none() { is "$1" Groups "" 0; } # none, or root's own
 fds_std() { is "$1" Fds "0 1 2"; }
-limits_pid1() { # process 1's limits, soft and hard, but core 0
-	same "root tool's limits" "$(sed -E 's/^(Max core file size) +[^ ]+ +[^ ]+/\1 0 0/; s/  +/ /g' /proc/1/limits)" \
-		"$(sed -E 's/  +/ /g' <<<"${BLOCK[$1.limits]-}")"
+limits_pid1() { same "root tool's limits" "$PID1_LIMITS" "$(sed -E 's/  +/ /g; s/ +$//' <<<"${BLOCK[$1.limits]-}")"; }
+# Process 1's limits, soft and hard, but core 0. Where root may not raise a hard limit (no
+# CAP_SYS_RESOURCE in its bounding set, as on some build hosts), no higher than ours.
+pid1_limits() {
+	local bnd && bnd=$(sed -n 's/^CapBnd:\t//p' /proc/self/status)
+	awk -v capped=$(((0x$bnd >> 24 & 1) == 0)) -F '  +' '
+		function min(a, b) { return a == "unlimited" ? b : b == "unlimited" ? a : a + 0 < b + 0 ? a : b }
+		NR == FNR { hard[$1] = $3; next }
+		FNR > 1 && capped { $2 = min($2, hard[$1]); $3 = min($3, hard[$1]) }
+		/^Max core file size/ { $2 = 0; $3 = 0 }
+		{ print }' OFS=' ' /proc/self/limits /proc/1/limits | sed -E 's/  +/ /g; s/ +$//'
 }
 
 # ---- the table
@@ -208,12 +244,12 @@ run_case() {
 	local w k path='' acct='' before after
 	WHO=$1 && shift && reset_sandbox
 	for w; do "setup_${w%%:*}" "${w#*:}" || fail "setup $w failed"; done
-	shopt -s globstar dotglob nullglob && before=("$SB"/tmp/**)
+	shopt -s globstar dotglob nullglob && before=("$SB"/* "$SB"/tmp/**)
 	call "$WHO" "${cmd[@]}"
-	after=("$SB"/tmp/**) && shopt -u globstar dotglob nullglob
-	for w in "${UNDO[@]}"; do $w; done
-	printf -v w -- "$out" && slurp "$SB/out" && same stdout "$w" "$SLURP"
-	printf -v w -- "$ERR" && slurp "$SB/err" && same stderr "$w" "$SLURP"
+	after=("$SB"/* "$SB"/tmp/**) && shopt -u globstar dotglob nullglob
+	for w in "${UNDO[@]}"; do eval "$w"; done
+	printf -v w -- "$out" && slurp "$SB/rec/out" && same stdout "$w" "$SLURP"
+	printf -v w -- "$ERR" && slurp "$SB/rec/err" && same stderr "$w" "$SLURP"
 	[ "$status" = "$st" ] || fail "status $status, want $st"
 	# the tools run: TOOL@ACCOUNT ARGS..., or none for "-" and "! REASON"
 	parse_log
@@ -229,30 +265,32 @@ run_case() {
 	done
 	audit >"$SB/rec/audit" && slurp "$SB/rec/audit"
 	expect_audit "$acct" "$path"
-	# leftovers: /tmp holds what the setup made, and nothing else (no scratch file)
-	same "/tmp afterwards" "$(printf '%s\n' "${before[@]#"$SB"}")"$'\n' "$(printf '%s\n' "${after[@]#"$SB"}")"$'\n'
+	# leftovers: / (the caller's directory) and /tmp hold what the setup made, and nothing else
+	# (no scratch file, no core)
+	same "/ and /tmp afterwards" "$(printf '%s\n' "${before[@]#"$SB"}")"$'\n' "$(printf '%s\n' "${after[@]#"$SB"}")"$'\n'
 }
 
 # expect_audit ACCOUNT PATH: the records a row implies, unless it states them (audit: lines): none
 # for "-"; for "! REASON" a warning naming the reason; for a tool run a notice naming the account
 # and an info record with the status, both on the same command line.
 expect_audit() {
-	local who=$WHO id=${cmd[0]##*/} args=${cmd[*]:1} want='' l rest
+	local who=$WHO id=${cmd[0]##*/} tag=qeldump args=${cmd[*]:1} want='' l rest
 	[[ ! $who =~ ^[0-9]+$ ]] || who=uid=$who
+	[[ " $NAMES " != *" $id "* ]] || tag=$id
 	if ((${#AUDIT[@]})); then
 		for l in "${AUDIT[@]}"; do printf -v l -- "$l" && want+=$l$'\n'; done
 	elif [[ $tool == !* ]]; then
-		[[ $args != *[![:print:]]* && $args != *\\* ]] || fail "table: state this row's audit text (escapes)"
-		trim "${tool#!}" && want="84 $id: $who : $TRIM ; TTY=unknown ; PWD=/ ; FUNCTION=$id ; ARGS=$args"$'\n'
+		[[ $args != *[![:print:]]* && $args != *[\\\;]* ]] || fail "table: state this row's audit text (escapes)"
+		trim "${tool#!}" && want="84 $tag: $who : $TRIM ; TTY=unknown ; PWD=/ ; FUNCTION=$id ; ARGS=$args"$'\n'
 	elif [ "$tool" != - ]; then
-		l="85 $id: $who : TTY=unknown ; PWD=/ ; USER=$1 ; CLUSTER=" rest=${AUDIT_GOT[0]-}
+		l="85 $tag: $who : TTY=unknown ; PWD=/ ; USER=$1 ; CLUSTER=" rest=${AUDIT_GOT[0]-}
 		[[ $rest == "$l"*" ; COMMAND="*"$2"* ]] && rest=${rest#"$l"} || rest="<cluster> ; COMMAND=<a line naming $2>"
-		want="$l$rest"$'\n'"86 $id: $who : STATUS=$st ; COMMAND=${rest#* ; COMMAND=}"$'\n'
+		want="$l$rest"$'\n'"86 $tag: $who : STATUS=$st ; COMMAND=${rest#* ; COMMAND=}"$'\n'
 	fi
 	same "audit trail" "$want" "$SLURP"
 }
 
-PASSED=0 FAILED=0
+PASSED=0 FAILED=0 NAMES="qeldump qeldrive Corvanex qelcmd qelcage qelbios qelrescue qelmup"
 report() { # DESCRIPTION: a result line, and the faults in FAILS
 	[ -z "$FAILS" ] && echo "ok $((++PASSED + FAILED)) - $1" && return
 	echo "not ok $((PASSED + ++FAILED)) - $1" && sed 's/^/# /' <<<"${FAILS%$'\n'}"
@@ -265,14 +303,14 @@ check_agreement() {
 	for who in root sp507 sp508 spcomm stapp spupg oem svc opsadm plain ann; do
 		FAILS=''
 		reset_sandbox && : >"$SB/tmp/spmup.tar"
-		call root spauth check "$who" && cp "$SB/out" "$SB/verdicts"
+		call root spauth check "$who" && cp "$SB/rec/out" "$SB/rec/verdicts"
 		[ "$status" = 0 ] || fail "spauth check $who: status $status"
 		for c in c1 c2; do
 			while [ -z "$FAILS" ] && read -r fn args; do
 				# shellcheck disable=SC2086 # the words of args
 				call "$who" "$fn" ${args//@/$c}
 				ran=refused && [ "$status" -ne 120 ] && [ "$status" -ne 255 ] && ran=permitted
-				line=$(grep -E "^$fn( $c)?: " "$SB/verdicts")
+				line=$(grep -E "^$fn( $c)?: " "$SB/rec/verdicts")
 				[[ $line == *": $ran"* ]] || fail "$fn $c: front end $ran, spauth: $line"
 			done <<<"qeldump panic @ 0
 				qeldrive @
@@ -285,6 +323,19 @@ check_agreement() {
 		done
 		report "spauth check $who agrees with the front end"
 	done
+}
+
+# @interrupt: ^C from the terminal while the registry search is held open (a registry file that
+# is a FIFO) ends the run, and no scratch file outlives it.
+check_interrupt() {
+	local san=() && [ -z "${SAN_OPTIONS:-}" ] || san=("ASAN_OPTIONS=$SAN_OPTIONS" "UBSAN_OPTIONS=$SAN_OPTIONS")
+	FAILS='' && reset_sandbox && mkfifo "$SB/etc/sysconfig/sp/cluster/c3.conf" && status=0
+	{ sleep 1 && printf '\003' && sleep 1; } | script -qefc "/usr/sbin/chroot $SB /usr/bin/setpriv --reuid=702 \
+		--regid=100 --clear-groups /usr/bin/env -i PATH=$SAFE_PATH ${san[*]} /usr/local/sbin/qeldump -I 10.0.0.9 \
+		panic 0" /dev/null >"$SB/rec/out" 2>&1 || status=$?
+	[ "$status" = 130 ] || fail "status $status, want 130"
+	same "/tmp afterwards" "" "$(ls -A "$SB/tmp")"
+	report "^C during a registry search held open leaves no scratch file"
 }
 
 main() {
@@ -311,7 +362,8 @@ main() {
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
 	set -uo pipefail
-	export LC_ALL=C
+	export LC_ALL=C TZ=UTC0
+	PID1_LIMITS=$(pid1_limits)
 	shopt -u patsub_replacement 2>/dev/null
 	main "$@"
 fi
