@@ -117,9 +117,9 @@ setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO=("r
 setup_mkdir() { mkdir -m "${1%%:*}" "$SB${1#*:}" && CLEAN+=("$SB${1#*:}"); } # mkdir:MODE:PATH
 setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); }
 setup_sysctl() { echo "${1#*=}" >"$SB/rec/fs/${1%%=*}"; } # sysctl:protected_symlinks=0, as read
-setup_sudoers() { # sudoers:FROM:TO, a sed substitution on /etc/sudoers
+setup_sudoers() { # sudoers:RULE, in place of the fixture's one rule (its last line)
 	cp "$SB/etc/sudoers" "$SB/rec/sudoers" && UNDO+=("cp $SB/rec/sudoers $SB/etc/sudoers") &&
-		sed -i "s/${1%%:*}/${1#*:}/" "$SB/etc/sudoers"
+		sed -i '$d' "$SB/etc/sudoers" && echo "$1" >>"$SB/etc/sudoers"
 }
 setup_reg() { # reg:NAME.conf copies c1.conf; reg:NAME.conf:TEXT writes the line(s) TEXT
 	local d=$SB/etc/sysconfig/sp/cluster
@@ -142,6 +142,8 @@ setup_link() { # link:NAME beside the front end, link:/PATH anywhere: a symbolic
 }
 setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/sbin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); }
 setup_passwd() { echo "$1" >>"$SB/etc/passwd"; }
+setup_nouser() { sed -i "/^$1:/d" "$SB/etc/passwd"; }
+setup_nogroup() { sed -i "/^$1:/d" "$SB/etc/group"; }
 setup_rotmp() { mount --bind "$SB/tmp" "$SB/tmp" && UNDO+=("umount $SB/tmp") && mount -o remount,ro,bind "$SB/tmp"; }
 setup_evil() { # /tmp/evil: sudo, grep, sh and id, and a shell start-up file, that would log EVIL
 	local t
