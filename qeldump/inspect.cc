@@ -1,5 +1,7 @@
 // spauth: tells administrators, before anyone is refused, who may do what.
 // It evaluates the front end's own rule table with the same evaluator.
+#include "inspect.h"
+
 #include <dirent.h>
 #include <unistd.h>
 
@@ -27,19 +29,11 @@ bool per_cluster(const Command &c) {
 
 std::vector<std::string> registered_clusters() {
 	std::vector<std::string> names;
-	DIR *d = opendir(spauth::kRegistryDir);
-	if (d == nullptr)
-		return names;
-	for (dirent *e; (e = readdir(d)) != nullptr;) {
-		std::string_view n = e->d_name;
-		if (n.size() > 5 && n.ends_with(".conf")) {
-			n.remove_suffix(5);
-			if (ValidateCluster(std::string(n).c_str()) == 0)
-				names.emplace_back(n);
-		}
+	for (std::string &file : registry_files()) {
+		file.resize(file.size() - 5);  // ".conf"
+		if (!file.empty() && ValidateCluster(file.c_str()) == 0)
+			names.push_back(file);
 	}
-	closedir(d);
-	std::sort(names.begin(), names.end());
 	return names;
 }
 
@@ -117,10 +111,6 @@ int check(user_profile *up, int argc, char **argv) {
 }
 
 }  // namespace
-
-// verify.cc: the installation as the front end will meet it; 0 when there
-// is no finding, else 1.
-int verify_installation();
 
 int main(int argc, char **argv) {
 	std::string_view verb = argc > 1 ? argv[1] : "";

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "SP_auth/internal.h"
+#include "inspect.h"
 #include "qeldump.h"
 
 namespace {
@@ -337,8 +338,7 @@ void check_tool(const Tool &t) {
 
 // Runs sudo as the front end's shell would, without a shell: status 0.
 bool sudo_lets_root(const std::string &sudo, const char *account) {
-	static const std::string path_env =
-	    std::string("PATH=") + kSafePath;
+	static const std::string path_env = std::string("PATH=") + kSafePath;
 	fflush(nullptr);
 	pid_t pid = fork();
 	if (pid < 0)
@@ -389,22 +389,6 @@ void check_accounts(const std::set<std::string, std::less<>> &groups) {
 	           "give any account uid 0");
 	check_path(spauth::kGroupPath, static_cast<uid_t>(-1), kWhyAccounts,
 	           "join any group");
-}
-
-// The registry files as the search's *.conf finds them, in name order.
-std::vector<std::string> registry_files() {
-	std::vector<std::string> names;
-	DIR *d = opendir(spauth::kRegistryDir);
-	if (d == nullptr)
-		return names;
-	for (dirent *e; (e = readdir(d)) != nullptr;) {
-		std::string_view n = e->d_name;
-		if (n.ends_with(".conf") && !n.starts_with("."))
-			names.emplace_back(n);
-	}
-	closedir(d);
-	std::sort(names.begin(), names.end());
-	return names;
 }
 
 void check_admin_group(const std::string &path, std::string_view name,
@@ -503,6 +487,21 @@ void show_marker() {
 }
 
 }  // namespace
+
+std::vector<std::string> registry_files() {
+	std::vector<std::string> names;
+	DIR *d = opendir(spauth::kRegistryDir);
+	if (d == nullptr)
+		return names;
+	for (dirent *e; (e = readdir(d)) != nullptr;) {
+		std::string_view n = e->d_name;
+		if (n.ends_with(".conf") && !n.starts_with("."))
+			names.emplace_back(n);
+	}
+	closedir(d);
+	std::sort(names.begin(), names.end());
+	return names;
+}
 
 int verify_installation() {
 	check_front_end();

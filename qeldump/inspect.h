@@ -1,0 +1,14 @@
+// Shared by the two halves of spauth.
+#ifndef QELDUMP_INSPECT_H
+#define QELDUMP_INSPECT_H
+
+#include <string>
+#include <vector>
+
+// The registry files in name order, as the search's *.conf finds them.
+std::vector<std::string> registry_files();
+// The installation as the front end will meet it: 0 when there is no
+// finding, else 1.
+int verify_installation();
+
+#endif
