@@ -28,36 +28,33 @@ bool have_tz;
 std::vector<std::string> env_store;
 std::vector<char *> env_ptrs;
 
-bool all_of(std::string_view s, bool (*ok)(char)) {
+// Only letters, digits and the punctuation of extra.
+bool made_of(std::string_view s, std::string_view extra) {
 	for (char c : s)
-		if (!ok(c))
+		if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+		      (c >= '0' && c <= '9') || extra.find(c) != extra.npos))
 			return false;
 	return true;
 }
-bool printable(char c) {
-	return c >= 0x20 && c <= 0x7e;
-}
-bool digit(char c) {
-	return c >= '0' && c <= '9';
-}
-bool name_char(char c) {
-	return (c >= 'A' && c <= 'Z') || c == '_';
-}
 
 // Values a root script may expand, evaluate or write out: printable text
-// of a shape the variable can have, never a path to load from.
+// of the shape the variable has (a time zone, a terminal type, a locale
+// name or list, a size), never a path to load from.
 bool kept(std::string_view name, std::string_view value) {
-	if (value.size() > kEnvValueMax || !all_of(value, printable))
+	if (value.size() > kEnvValueMax)
 		return false;
 	if (name == "TZ")
-		return value.find("..") == value.npos &&
+		return made_of(value, "_+,-./:<>") &&
+		       value.find("..") == value.npos &&
 		       !value.starts_with("/") && !value.starts_with(":/");
 	if (name == "COLUMNS" || name == "LINES")
 		return !value.empty() && value.size() <= kDimensionMax &&
-		       all_of(value, digit);
-	bool listed = name == "TERM" || name == "LANG" || name == "LANGUAGE" ||
-	              (name.starts_with("LC_") && all_of(name, name_char));
-	return listed && value.find_first_of("/%") == value.npos;
+		       value.find_first_not_of("0123456789") == value.npos;
+	if (name == "TERM")
+		return made_of(value, "_+-.");
+	if (name == "LANG" || (name.starts_with("LC_") && made_of(name, "_")))
+		return made_of(value, "_.@-");
+	return name == "LANGUAGE" && made_of(value, "_.@-:");
 }
 
 bool clear_timers() {
