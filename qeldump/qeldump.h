@@ -92,6 +92,12 @@ extern const Tool kTools[11];
 // that makes it unsafe, else the first one owned by neither root nor
 // also_owner.
 enum ToolPathVerdict { kPathSafe, kPathForeignOwner, kPathUnsafe };
+// What check_tool_path says of a component; spauth verify finds its fix
+// by these.
+inline constexpr const char *kPathWritable = "is writable by group or others";
+inline constexpr const char *kPathNotRoots = "is not owned by root";
+inline constexpr const char *kPathNotRegular = "is not a regular file";
+inline constexpr const char *kPathUnexamined = "cannot be examined";
 struct ToolPathFinding {
 	std::string component;
 	uid_t owner = 0;

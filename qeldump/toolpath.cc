@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr const char *kWritable = "is writable by group or others";
-constexpr const char *kNotRegular = "is not a regular file";
-constexpr const char *kUnexamined = "cannot be examined";
-
 int unsafe(ToolPathFinding &f, const std::string &at, uid_t owner,
            const char *why) {
 	f = {at, owner, why};
@@ -53,7 +49,7 @@ int walk(const std::string &path, bool to_tool, uid_t also_owner, int verdict,
 			// the shell says so.
 			if (errno == ENOENT)
 				return verdict;
-			return unsafe(f, at, 0, kUnexamined);
+			return unsafe(f, at, 0, kPathUnexamined);
 		}
 		if (S_ISLNK(st.st_mode) && !tool) {
 			char real[PATH_MAX];
@@ -61,7 +57,7 @@ int walk(const std::string &path, bool to_tool, uid_t also_owner, int verdict,
 				return errno == ENOENT
 				           ? verdict
 				           : unsafe(f, at, st.st_uid,
-				                    kUnexamined);
+				                    kPathUnexamined);
 			verdict = walk(real, false, also_owner, verdict, f);
 			if (verdict == kPathUnsafe)
 				return verdict;
@@ -69,12 +65,12 @@ int walk(const std::string &path, bool to_tool, uid_t also_owner, int verdict,
 			continue;
 		}
 		if (tool && !S_ISREG(st.st_mode))
-			return unsafe(f, at, st.st_uid, kNotRegular);
+			return unsafe(f, at, st.st_uid, kPathNotRegular);
 		if (writable_by_others(st))
-			return unsafe(f, at, st.st_uid, kWritable);
+			return unsafe(f, at, st.st_uid, kPathWritable);
 		if (st.st_uid != 0 && st.st_uid != also_owner &&
 		    verdict == kPathSafe) {
-			f = {at, st.st_uid, "is not owned by root"};
+			f = {at, st.st_uid, kPathNotRoots};
 			verdict = kPathForeignOwner;
 		}
 	}
@@ -87,6 +83,6 @@ int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f) {
 	f = {};
 	std::string path = tool;
 	if (!path.starts_with("/"))
-		return unsafe(f, path, 0, kUnexamined);
+		return unsafe(f, path, 0, kPathUnexamined);
 	return walk(path, true, also_owner, kPathSafe, f);
 }

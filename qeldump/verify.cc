@@ -45,18 +45,15 @@ struct Kind {
 
 // What check_tool_path, and the checks of the same kind here, find at a
 // place, and how to mend it; the why comes from the place's use.
-constexpr const char *kWritable = "is writable by group or others";
-constexpr const char *kNotRoots = "is not owned by root";
-constexpr const char *kNotRegular = "is not a regular file";
 constexpr const char *kNotDirectory = "is not a directory";
 struct Mend {
 	const char *what;
 	const char *fix;
 };
 constexpr Mend kMends[] = {
-    {kWritable, "chmod go-w {w}"},
-    {kNotRoots, "chown root {w}"},
-    {kNotRegular, "replace {w} by the regular file it should be"},
+    {kPathWritable, "chmod go-w {w}"},
+    {kPathNotRoots, "chown root {w}"},
+    {kPathNotRegular, "replace {w} by the regular file it should be"},
     {kNotDirectory, "replace {w} by a directory that root owns"},
 };
 constexpr const char *kAnyMend = "make {w} root's alone";
@@ -91,10 +88,10 @@ constexpr Kind kNotFrontEnd = {
     "program or an outdated copy",
     "ln -sf qeldump {w}"};
 constexpr Kind kFrontEndNotRegular = {
-    kNotRegular, "the front end must be one set-user-ID program",
+    kPathNotRegular, "the front end must be one set-user-ID program",
     "reinstall the front end"};
 constexpr Kind kFrontEndOwner = {
-    kNotRoots,
+    kPathNotRoots,
     "a set-user-ID program runs as its owner, and the functions need root",
     "chown root:root {w} && chmod 4755 {w}"};
 constexpr Kind kFrontEndMode = {
@@ -231,15 +228,15 @@ bool check_dir(const std::string &dir, const char *why) {
 	if (stat(dir.c_str(), &st) != 0) {
 		if (errno == ENOENT)
 			return false;
-		report_place({dir, 0, "cannot be examined"}, why, {});
+		report_place({dir, 0, kPathUnexamined}, why, {});
 		return true;
 	}
 	if (!S_ISDIR(st.st_mode))
 		report_place({dir, st.st_uid, kNotDirectory}, why, {});
 	if (st.st_uid != 0)
-		report_place({dir, st.st_uid, kNotRoots}, why, {});
+		report_place({dir, st.st_uid, kPathNotRoots}, why, {});
 	if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-		report_place({dir, st.st_uid, kWritable}, why, {});
+		report_place({dir, st.st_uid, kPathWritable}, why, {});
 	return true;
 }
 
