@@ -7,7 +7,7 @@
 E2E=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SAFE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 # Checked on every tool run as root.
-ROOT_CHECKS=(env_clean umask_022 gid_root groups_none fds_std limits_pid1)
+ROOT_CHECKS=(env_clean umask_022 gid_root groups_none fds_std limits_pid1 signals_default sched_system)
 CLEAN=()
 
 # reset_sandbox: empty the logs, out/err and /tmp; restore the account files and the registry;
@@ -16,17 +16,17 @@ reset_sandbox() {
 	# rec/log: root's, 0666, so that every uid can append; rec/wait: a pipe to sleep on
 	[ -e "$SB/rec/log" ] || { : >"$SB/rec/log" && chmod 0666 "$SB/rec/log" && mkfifo "$SB/rec/wait"; }
 	: >"$SB/rec/log" && : >"$SB/rec/syslog"
-	rm -rf "$SB"/rec/{status,sleep} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
+	rm -rf "$SB"/rec/{status,sleep,argv} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
 	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
-	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
-	CWD=/
+	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_PRIV=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
+	CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0
 	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
 
 # call USER|UID NAME [ARGS...]: NAME (in /usr/local/sbin unless absolute) run in the chroot as the
 # caller (a bare uid: gid 100, no login variables), with stdin /dev/null, fds 0-2 only, 30 s at
-# most; a login environment and CALL_ENV, env(1) options CALL_SIG, through the command CALL_WRAP,
-# umask CALL_UMASK. stdout, stderr -> $SB/rec/out, $SB/rec/err; exit code -> $status (124: it hung).
+# most; a login environment and CALL_ENV, env(1) options CALL_SIG, setpriv(1) options CALL_PRIV,
+# through the command CALL_WRAP, umask CALL_UMASK. stdout, stderr -> $SB/rec/out, $SB/rec/err; exit code -> $status (124: it hung).
 call() {
 	local who=$1 path=$2 u=$1 g=100 h n env=("PATH=$SAFE_PATH")
 	shift 2
@@ -43,7 +43,7 @@ call() {
 		for fd in "${CALL_FDS[@]}"; do eval "exec $fd<\"\$SB/etc/passwd\""; done
 		umask "$CALL_UMASK"
 		exec /usr/bin/timeout -k 5 30 /usr/sbin/chroot "$SB" /usr/bin/setpriv --reuid="${u:?no user $who}" \
-			--regid="$g" "${CALL_GROUPS[@]:---clear-groups}" /usr/bin/env -i "${CALL_SIG[@]}" "${env[@]}" \
+			--regid="$g" "${CALL_GROUPS[@]:---clear-groups}" "${CALL_PRIV[@]}" /usr/bin/env -i "${CALL_SIG[@]}" "${env[@]}" \
 			"${CALL_ENV[@]}" "${CALL_WRAP[@]}" "$path" "$@"
 	) </dev/null >"$SB/rec/out" 2>"$SB/rec/err" || status=$?
 }
@@ -98,22 +98,38 @@ setup_sig() { CALL_SIG+=("$1"); }               # an env(1) signal option, e.g. 
 setup_umask() { CALL_UMASK=$1; }
 setup_nnp() { CALL_WRAP+=(/usr/bin/setpriv --no-new-privs); }
 setup_limit() { # e.g. limit:nproc=1; LeakSanitizer could not start its checker under it
-	CALL_WRAP+=(/usr/bin/prlimit "--$1")
+	CALL_WRAP+=(/usr/bin/prlimit "--$1") LIMIT_OPTS+=("--$1")
 	[ -z "${SAN_OPTIONS:-}" ] || CALL_ENV+=("ASAN_OPTIONS=$SAN_OPTIONS:detect_leaks=0")
 }
-setup_toolstatus() { echo "$1" >"$SB/rec/status"; } # every tool exits N, or KILL, SEGV: kills itself
+# every tool exits N; KILL, SEGV: kills itself; SHELL: kills its shell; FRONT: sends TERM to the front end
+setup_toolstatus() { echo "$1" >"$SB/rec/status"; }
 setup_toolsleep() { echo "$1" >"$SB/rec/sleep"; }   # every tool sleeps N seconds first
 setup_groups() { CALL_GROUPS=("--groups=$1"); }      # the caller's supplementary groups
 setup_fd() { CALL_FDS+=("$1"); }                     # the caller leaves descriptor N open
+setup_nocap() { # nocap:CAP: not in the caller's bounding set, so root lacks it too
+	CALL_PRIV+=("--bounding-set=-$1")
+	[ "$1" != sys_resource ] || CAPPED=1
+	[ "$1" != sys_nice ] || NICE_KEPT=1
+}
+setup_sched() { # sched:oom=N|nice=N|batch|idle|ioidle|cpu=N: the caller's scheduling state
+	case $1 in
+	oom=*) CALL_WRAP+=(/usr/bin/choom -n "${1#*=}" --) ;;
+	nice=*) CALL_WRAP+=(/usr/bin/nice -n "${1#*=}") CALLER_NICE=${1#*=} ;;
+	batch | idle) CALL_WRAP+=(/usr/bin/chrt "--$1" 0) ;;
+	ioidle) CALL_WRAP+=(/usr/bin/ionice -c 3) ;;
+	cpu=*) CALL_WRAP+=(/usr/bin/taskset -c "${1#*=}") ;;
+	*) return 1 ;;
+	esac
+}
 setup_alarm() { CALL_WRAP+=(/usr/local/bin/itimer "$1"); } # the caller's ITIMER_REAL, in seconds
 setup_argv0() { CALL_WRAP+=(/usr/bin/bash -c 'exec -a "$0" "$@"' "$1"); }
 setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0" && exec "$@"' "$1"); }
-# chmod:MODE:PATH, chown:OWNER:PATH: on a path of the sandbox, undone after the call
+# chmod:MODE:PATH, chown:OWNER:PATH: on a path of the sandbox; undone after the call, last first
 setup_chmod() { UNDO+=("chmod $(stat -c %a "$SB${1#*:}") $SB${1#*:}") && chmod "${1%%:*}" "$SB${1#*:}"; }
 setup_chown() { UNDO+=("chown $(stat -c %u "$SB${1#*:}") $SB${1#*:}") && chown "$(uid_of "${1%%:*}")" "$SB${1#*:}"; }
 setup_aside() { mv "$SB$1" "$SB$1.aside" && UNDO+=("mv $SB$1.aside $SB$1"); } # aside:PATH: it is missing
-setup_copy() { setup_aside "$1" && cp "$SB/usr/local/sbin/qeldump" "$SB$1" && UNDO=("rm $SB$1" "${UNDO[@]}"); }
-setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO=("rm $SB$1" "${UNDO[@]}"); }
+setup_copy() { setup_aside "$1" && cp "$SB/usr/local/sbin/qeldump" "$SB$1" && UNDO+=("rm $SB$1"); }
+setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO+=("rm $SB$1"); }
 setup_mkdir() { mkdir -m "${1%%:*}" "$SB${1#*:}" && CLEAN+=("$SB${1#*:}"); } # mkdir:MODE:PATH
 setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); }
 setup_sysctl() { echo "${1#*=}" >"$SB/rec/fs/${1%%=*}"; } # sysctl:protected_symlinks=0, as read
@@ -142,6 +158,7 @@ setup_link() { # link:NAME beside the front end, link:/PATH anywhere: a symbolic
 }
 setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/sbin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); }
 setup_passwd() { echo "$1" >>"$SB/etc/passwd"; }
+setup_group() { echo "$1" >>"$SB/etc/group"; }
 setup_nouser() { sed -i "/^$1:/d" "$SB/etc/passwd"; }
 setup_nogroup() { sed -i "/^$1:/d" "$SB/etc/group"; }
 setup_rotmp() { mount --bind "$SB/tmp" "$SB/tmp" && UNDO+=("umount $SB/tmp") && mount -o remount,ro,bind "$SB/tmp"; }
@@ -180,17 +197,27 @@ umask_022() {
 gid_root() { is "$1" Gid "0 0 0 0"; }
 groups_none() { is "$1" Groups "" 0; } # none, or root's own
 fds_std() { is "$1" Fds "0 1 2"; }
-limits_pid1() { same "root tool's limits" "$PID1_LIMITS" "$(sed -E 's/  +/ /g; s/ +$//' <<<"${BLOCK[$1.limits]-}")"; }
-# Process 1's limits, soft and hard, but core 0. Where root may not raise a hard limit (no
-# CAP_SYS_RESOURCE in its bounding set, as on some build hosts), no higher than ours.
+signals_default() { is "$1" SigBlk 0000000000000000 && is "$1" SigIgn 0000000000000000; }
+sched_system() { # the caller's nice value stays where root may not lower it
+	is "$1" Sched "oom=0 nice=$((NICE_KEPT ? CALLER_NICE : 0)) policy=0 io=none: prio 0" &&
+		is "$1" Cpus_allowed_list "$PID1_CPUS"
+}
+limits_pid1() {
+	local want=$PID1_LIMITS
+	((${#LIMIT_OPTS[@]} == 0 && CAPPED == NO_SYS_RESOURCE)) ||
+		want=$(pid1_limits "$CAPPED" <(/usr/bin/prlimit "${LIMIT_OPTS[@]}" /usr/bin/cat /proc/self/limits))
+	same "root tool's limits" "$want" "$(sed -E 's/  +/ /g; s/ +$//' <<<"${BLOCK[$1.limits]-}")"
+}
+# pid1_limits CAPPED CALLER_LIMITS: process 1's limits, soft and hard, but core 0; where root may
+# not raise a hard limit (CAPPED: no CAP_SYS_RESOURCE in its bounding set, as on some build hosts),
+# no higher than the caller's hard limits.
 pid1_limits() {
-	local bnd && bnd=$(sed -n 's/^CapBnd:\t//p' /proc/self/status)
-	awk -v capped=$(((0x$bnd >> 24 & 1) == 0)) -F '  +' '
+	awk -v capped="$1" -F '  +' '
 		function min(a, b) { return a == "unlimited" ? b : b == "unlimited" ? a : a + 0 < b + 0 ? a : b }
 		NR == FNR { hard[$1] = $3; next }
 		FNR > 1 && capped { $2 = min($2, hard[$1]); $3 = min($3, hard[$1]) }
 		/^Max core file size/ { $2 = 0; $3 = 0 }
-		{ print }' OFS=' ' /proc/self/limits /proc/1/limits | sed -E 's/  +/ /g; s/ +$//'
+		{ print }' OFS=' ' "$2" /proc/1/limits | sed -E 's/  +/ /g; s/ +$//'
 }
 
 # ---- the table
@@ -249,7 +276,7 @@ run_case() {
 	shopt -s globstar dotglob nullglob && before=("$SB"/* "$SB"/tmp/**)
 	call "$WHO" "${cmd[@]}"
 	after=("$SB"/* "$SB"/tmp/**) && shopt -u globstar dotglob nullglob
-	for w in "${UNDO[@]}"; do eval "$w"; done
+	for ((k = ${#UNDO[@]} - 1; k >= 0; k--)); do eval "${UNDO[k]}"; done
 	printf -v w -- "$out" && slurp "$SB/rec/out" && same stdout "$w" "$SLURP"
 	printf -v w -- "$ERR" && slurp "$SB/rec/err" && same stderr "$w" "$SLURP"
 	[ "$status" = "$st" ] || fail "status $status, want $st"
@@ -365,7 +392,9 @@ main() {
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
 	set -uo pipefail
 	export LC_ALL=C TZ=UTC0
-	PID1_LIMITS=$(pid1_limits)
+	bnd=$(sed -n 's/^CapBnd:\t//p' /proc/self/status) && NO_SYS_RESOURCE=$(((0x$bnd >> 24 & 1) == 0))
+	PID1_LIMITS=$(pid1_limits "$NO_SYS_RESOURCE" /proc/self/limits)
+	PID1_CPUS=$(sed -n 's/^Cpus_allowed_list:\t//p' /proc/1/status)
 	shopt -u patsub_replacement 2>/dev/null
 	main "$@"
 fi
