@@ -17,10 +17,9 @@ int unsafe(ToolPathFinding &f, const std::string &at, uid_t owner,
 	return kPathUnsafe;
 }
 
-// A sticky directory lets nobody replace another account's entry.
+// Sticky or not: in a directory others may write, anyone can create the
+// missing tool, or a missing directory on the way to it.
 bool writable_by_others(const struct stat &st) {
-	if (S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) != 0)
-		return false;
 	return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
