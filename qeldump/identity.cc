@@ -1,9 +1,15 @@
 // Root's identity, whole: setuid(0) changes the user only, and the
-// caller's groups and resource limits would otherwise reach root's tools.
+// caller's groups, resource limits and scheduling state would otherwise
+// reach root's tools.
+#include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,41 +20,47 @@
 namespace {
 
 constexpr const char *kSystemLimits = "/proc/1/limits";
+constexpr const char *kOomScoreAdj = "/proc/self/oom_score_adj";
+constexpr pid_t kSystemPid = 1;
+constexpr int kIoprioWhoProcess = 1;  // <linux/ioprio.h>
 
-// The names process 1's limits file gives each resource.
-struct LimitName {
+// Each resource by the name process 1's limits file gives it, and how far
+// its limit must reach where root may not raise it to process 1's value:
+// kWhole, all of process 1's soft value (the limits that cut a running
+// tool off mid-write); a number, the smaller of that and process 1's (a
+// tool that cannot open a file, grow its stack or start a process fails
+// part-way); 0, as far as the hard limit allows, never refused (nothing a
+// service tool needs). Without process 1's file a limit is set to its
+// floor: unlimited for kWhole.
+constexpr rlim_t kWhole = RLIM_INFINITY;
+struct LimitRule {
 	const char *name;
 	int resource;
+	rlim_t floor;
 };
-constexpr LimitName kLimitNames[] = {
-    {"Max cpu time", RLIMIT_CPU},
-    {"Max file size", RLIMIT_FSIZE},
-    {"Max data size", RLIMIT_DATA},
-    {"Max stack size", RLIMIT_STACK},
-    {"Max core file size", RLIMIT_CORE},
-    {"Max resident set", RLIMIT_RSS},
-    {"Max processes", RLIMIT_NPROC},
-    {"Max open files", RLIMIT_NOFILE},
-    {"Max locked memory", RLIMIT_MEMLOCK},
-    {"Max address space", RLIMIT_AS},
-    {"Max file locks", RLIMIT_LOCKS},
-    {"Max pending signals", RLIMIT_SIGPENDING},
-    {"Max msgqueue size", RLIMIT_MSGQUEUE},
-    {"Max nice priority", RLIMIT_NICE},
-    {"Max realtime priority", RLIMIT_RTPRIO},
-    {"Max realtime timeout", RLIMIT_RTTIME},
+constexpr LimitRule kLimitRules[] = {
+    {"Max cpu time", RLIMIT_CPU, kWhole},
+    {"Max file size", RLIMIT_FSIZE, kWhole},
+    {"Max data size", RLIMIT_DATA, kWhole},
+    {"Max stack size", RLIMIT_STACK, 8 << 20},
+    {"Max core file size", RLIMIT_CORE, 0},
+    {"Max resident set", RLIMIT_RSS, 0},
+    {"Max processes", RLIMIT_NPROC, 1024},
+    {"Max open files", RLIMIT_NOFILE, 1024},
+    {"Max locked memory", RLIMIT_MEMLOCK, 0},
+    {"Max address space", RLIMIT_AS, kWhole},
+    {"Max file locks", RLIMIT_LOCKS, 0},
+    {"Max pending signals", RLIMIT_SIGPENDING, 0},
+    {"Max msgqueue size", RLIMIT_MSGQUEUE, 0},
+    {"Max nice priority", RLIMIT_NICE, 0},
+    {"Max realtime priority", RLIMIT_RTPRIO, 0},
+    {"Max realtime timeout", RLIMIT_RTTIME, 0},
 };
-
-// The limits that cut a running tool off mid-write: they must reach the
-// system's values, or no tool runs.
-bool cuts_off(int r) {
-	return r == RLIMIT_FSIZE || r == RLIMIT_CPU || r == RLIMIT_AS ||
-	       r == RLIMIT_DATA;
-}
 
 // Sets want; where the hard limit may not be raised (root without
-// CAP_SYS_RESOURCE), the soft limit goes as far as the hard one allows.
-bool set_limit(int r, rlimit want) {
+// CAP_SYS_RESOURCE), the soft limit goes as far as the hard one allows,
+// which must reach the smaller of want and floor.
+bool set_limit(int r, rlimit want, rlim_t floor) {
 	auto res = static_cast<__rlimit_resource>(r);
 	if (setrlimit(res, &want) == 0)
 		return true;
@@ -60,7 +72,7 @@ bool set_limit(int r, rlimit want) {
 	if (setrlimit(res, &best) != 0)
 		return false;
 	errno = EPERM;
-	return best.rlim_cur >= want.rlim_cur || !cuts_off(r);
+	return best.rlim_cur >= std::min(want.rlim_cur, floor);
 }
 
 bool parse_limit(const char *text, rlim_t &out, const char **end) {
@@ -79,19 +91,35 @@ bool parse_limit(const char *text, rlim_t &out, const char **end) {
 	return *e == ' ';
 }
 
-// One line of the limits file: its resource, soft and hard; false for the
+// One line of the limits file: its rule, soft and hard; null for the
 // header and anything not understood.
-bool parse_line(const char *line, int &resource, rlimit &lim) {
-	for (const LimitName &n : kLimitNames) {
+const LimitRule *parse_line(const char *line, rlimit &lim) {
+	for (const LimitRule &n : kLimitRules) {
 		size_t len = std::strlen(n.name);
 		if (std::strncmp(line, n.name, len) != 0 || line[len] != ' ')
 			continue;
 		const char *p = line + len;
-		resource = n.resource;
-		return parse_limit(p, lim.rlim_cur, &p) &&
-		       parse_limit(p, lim.rlim_max, &p);
+		bool ok = parse_limit(p, lim.rlim_cur, &p) &&
+		          parse_limit(p, lim.rlim_max, &p);
+		return ok ? &n : nullptr;
 	}
-	return false;
+	return nullptr;
+}
+
+// Denied for want of a capability: go on with what could be set.
+bool allowed(long rc) {
+	return rc == 0 || errno == EPERM || errno == EACCES;
+}
+
+bool write_text(const char *path, std::string_view text) {
+	int fd = open(path, O_WRONLY | O_CLOEXEC);
+	if (fd < 0)
+		return false;
+	ssize_t n = write(fd, text.data(), text.size());
+	int err = errno;
+	close(fd);
+	errno = err;
+	return n == static_cast<ssize_t>(text.size());
 }
 
 }  // namespace
@@ -101,23 +129,22 @@ bool take_root_groups() {
 }
 
 bool take_system_limits() {
-	rlimit lim[RLIM_NLIMITS];
+	rlimit lim[RLIM_NLIMITS] = {};
+	rlim_t floor[RLIM_NLIMITS] = {};
 	bool set[RLIM_NLIMITS] = {};
-	// Without process 1's file, at least nothing a caller chose may cut a
-	// root tool off.
-	for (int r : {RLIMIT_FSIZE, RLIMIT_CPU, RLIMIT_AS, RLIMIT_DATA}) {
-		lim[r] = {RLIM_INFINITY, RLIM_INFINITY};
-		set[r] = true;
-	}
+	for (const LimitRule &n : kLimitRules)
+		if (n.floor != 0) {
+			lim[n.resource] = {n.floor, n.floor};
+			floor[n.resource] = n.floor;
+			set[n.resource] = true;
+		}
 	if (FILE *f = fopen(kSystemLimits, "re")) {
 		char text[256];
-		int r;
 		rlimit l;
 		while (fgets(text, sizeof text, f) != nullptr)
-			if (parse_line(text, r, l) && r >= 0 &&
-			    r < RLIM_NLIMITS) {
-				lim[r] = l;
-				set[r] = true;
+			if (const LimitRule *n = parse_line(text, l)) {
+				lim[n->resource] = l;
+				set[n->resource] = true;
 			}
 		fclose(f);
 	}
@@ -125,7 +152,27 @@ bool take_system_limits() {
 	lim[RLIMIT_CORE] = {0, 0};
 	set[RLIMIT_CORE] = true;
 	for (int r = 0; r < RLIM_NLIMITS; ++r)
-		if (set[r] && !set_limit(r, lim[r]))
+		if (set[r] && !set_limit(r, lim[r], floor[r]))
 			return false;
 	return true;
+}
+
+// A caller's oom_score_adj, nice value, scheduling policy, I/O class or
+// CPU affinity would make root's tool the kernel's first victim or starve
+// it. Each is reset to the system's; where root may not (a container
+// without CAP_SYS_RESOURCE or CAP_SYS_NICE), it goes as far as allowed:
+// none of them gives the caller anything of root's, and what root cannot
+// undo there was set for the caller's whole session, not by the caller.
+bool take_system_scheduling() {
+	sched_param none = {};
+	cpu_set_t cpus;
+	if (sched_getaffinity(kSystemPid, sizeof cpus, &cpus) != 0)
+		for (int i = 0; i < CPU_SETSIZE; ++i)
+			CPU_SET(i, &cpus);
+	// The I/O class "none": its priority follows the nice value.
+	return allowed(write_text(kOomScoreAdj, "0") ? 0 : -1) &&
+	       allowed(sched_setscheduler(0, SCHED_OTHER, &none)) &&
+	       allowed(setpriority(PRIO_PROCESS, 0, 0)) &&
+	       allowed(syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, 0)) &&
+	       allowed(sched_setaffinity(0, sizeof cpus, &cpus));
 }

@@ -1,5 +1,6 @@
 // Entry and dispatch: the invoked name picks one function.
 #include <libgen.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,34 +14,43 @@ namespace {
 
 constexpr size_t kArg0Size = 4096;
 
+// No tool may run without the process state it is owed. The status is
+// 255 even where the message cannot be written: a caller's file-size
+// limit of 0 would otherwise end us by SIGXFSZ.
+[[noreturn]] void fail_safe(const char *invoked, const char *what,
+                            bool with_error) {
+	int err = errno;
+	signal(SIGXFSZ, SIG_IGN);
+	if (with_error)
+		fprintf(stderr, "%s: %s: %s\n", invoked, what, strerror(err));
+	else
+		fprintf(stderr, "%s: %s\n", invoked, what);
+	exit(255);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
 	// The last path component of the first argument, cut to the buffer;
-	// an empty vector is the empty name.
+	// an empty vector is the empty name, whose XPG basename is ".".
 	char arg0[kArg0Size] = "";
 	if (argc > 0 && argv[0] != nullptr)
 		snprintf(arg0, sizeof arg0, "%s", argv[0]);
-	const char *invoked = arg0[0] != '\0' ? basename(arg0) : "";
+	const char *invoked = basename(arg0);
 
 	myuid = getuid();
-	if (!sanitize_process()) {
-		fprintf(stderr, "%s: cannot set up a clean environment\n",
-		        invoked);
-		exit(255);  // fail safe: before root, before any tool
-	}
+	if (!sanitize_process())
+		fail_safe(invoked, "cannot set up a clean environment", false);
 	audit_begin(invoked, argc, argv);
 	if (setuid(0) != 0) {
 		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
 		        strerror(errno));
 	} else if (!take_root_groups()) {
-		fprintf(stderr, "%s: cannot take root's groups: %s\n", invoked,
-		        strerror(errno));
-		exit(255);  // fail safe: no tool with the caller's groups
+		fail_safe(invoked, "cannot take root's groups", true);
 	} else if (!take_system_limits()) {
-		fprintf(stderr, "%s: cannot set the system's limits: %s\n",
-		        invoked, strerror(errno));
-		exit(255);
+		fail_safe(invoked, "cannot set the system's limits", true);
+	} else if (!take_system_scheduling()) {
+		fail_safe(invoked, "cannot take the system's scheduling", true);
 	}
 
 	uid_t uid = myuid;
@@ -49,11 +59,8 @@ int main(int argc, char **argv) {
 		audit_refusal(kNoProfile);
 		return 120;
 	}
-	if (!set_caller_env(tmpUser->username)) {
-		fprintf(stderr, "%s: cannot set up a clean environment\n",
-		        invoked);
-		exit(255);
-	}
+	if (!set_caller_env(tmpUser->username))
+		fail_safe(invoked, "cannot set up a clean environment", false);
 
 	for (const Command &c : kCommands) {
 		if (std::strcmp(invoked, c.name) == 0) {

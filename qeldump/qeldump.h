@@ -69,10 +69,12 @@ bool set_caller_env(const char *username);
 // the front end's own records keep the system's time zone. Null: none.
 const char *tool_tz();
 
-// Once setuid(0) has worked: root's groups and process 1's resource limits
-// (core dumps off). False, with errno, when either could not be set.
+// Once setuid(0) has worked: root's groups, process 1's resource limits
+// (core dumps off) and the system's scheduling state. False, with errno,
+// when one could not be set.
 bool take_root_groups();
 bool take_system_limits();
+bool take_system_scheduling();
 
 // Tools the front end starts directly, as root once it has root.
 inline constexpr const char *kCallnode = "/home/spcomm/bin/callnode";
