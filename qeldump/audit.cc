@@ -17,8 +17,7 @@ constexpr size_t kFieldMax = 2048;  // logging only: cut, not refused
 
 const char *tag = "qeldump";  // ours, never a name the caller chose
 std::string invoked_name;
-int log_argc;
-char **log_argv;
+std::string operands;  // as the caller gave them, before getopt permutes
 
 // Bytes outside printable ASCII, the backslash and the field separator
 // ";" as \ooo.
@@ -68,18 +67,15 @@ void audit_begin(const char *invoked, int argc, char **argv) {
 		if (std::strcmp(invoked, c.name) == 0)
 			tag = c.name;
 	invoked_name = invoked;
-	log_argc = argc;
-	log_argv = argv;
+	for (int i = 1; i < argc; ++i)
+		operands.append(i > 1 ? " " : "").append(argv[i]);
 	openlog(tag, LOG_PID, LOG_AUTHPRIV);
 }
 
 void audit_refusal(const char *reason) {
-	std::string args;
-	for (int i = 1; i < log_argc; ++i)
-		args.append(i > 1 ? " " : "").append(log_argv[i]);
 	syslog(LOG_WARNING, "%s : %s ; %s ; FUNCTION=%s ; ARGS=%s",
 	       who().c_str(), reason, where().c_str(),
-	       escaped(invoked_name).c_str(), escaped(args).c_str());
+	       escaped(invoked_name).c_str(), escaped(operands).c_str());
 }
 
 int run_tool(const char *account, std::string_view cluster,
