@@ -84,6 +84,9 @@ int check_authority_in(const char *regdir, const user_profile *up,
 char *get_admin_group_in(const char *regdir, char *buffer);
 int get_next_uid_from(const char *passwd);
 int print_user_profile_in(const char *regdir, const user_profile *up);
+// What print_user_profile prints, into out: 0, or 127 with out holding
+// the line so far, without its newline.
+int profile_line(const char *regdir, const user_profile *up, std::string &out);
 
 }  // namespace spauth
 

@@ -43,39 +43,45 @@ int get_next_uid_from(const char *passwd) {
 	return highest + 1;
 }
 
-int print_user_profile_in(const char *regdir, const user_profile *up) {
-	if (up == nullptr)
-		return 127;
-	printf("U=%s:I=%d", up->username, static_cast<int>(up->uid));
+int profile_line(const char *regdir, const user_profile *up, std::string &out) {
+	out = "U=" + std::string(up->username) +
+	      ":I=" + std::to_string(static_cast<int>(up->uid));
 	for (const gent *g = up->group; g != nullptr; g = g->next) {
 		// No registry line names these: an empty name administers
 		// nothing, and a newline would split the grep pattern.
 		std::string_view name = g->gname;
 		if (name.empty() || name.find('\n') != name.npos) {
-			printf(":G=%s", g->gname);
+			out.append(":G=").append(name);
 			continue;
 		}
 		std::string cmd = "grep -l -x -F -e ";
-		shell_quote(std::string("ADMINGROUP=").append(g->gname), cmd);
+		shell_quote(std::string("ADMINGROUP=").append(name), cmd);
 		cmd.push_back(' ');
 		shell_quote(regdir, cmd);
 		cmd.append("*.conf");
 		if (cmd.size() > kProfileCmdMax)
 			return 127;
-		char out[kProfileOutMax];
-		fflush(stdout);  // the child shares standard output's ordering
-		if (my_system_pipe(cmd.data(), sizeof out, out) == 127)
+		char listed[kProfileOutMax];
+		if (my_system_pipe(cmd.data(), sizeof listed, listed) == 127)
 			return 127;
 		std::string_view cluster =
-		    last_cluster(out, strlen(out) == sizeof out - 1);
+		    last_cluster(listed, strlen(listed) == sizeof listed - 1);
 		if (cluster.empty())
-			printf(":G=%s", g->gname);
+			out.append(":G=").append(name);
 		else
-			printf(":C=%.*s", static_cast<int>(cluster.size()),
-			       cluster.data());
+			out.append(":C=").append(cluster);
 	}
-	printf("\n");
+	out.push_back('\n');
 	return 0;
+}
+
+int print_user_profile_in(const char *regdir, const user_profile *up) {
+	if (up == nullptr)
+		return 127;
+	std::string line;
+	int rc = profile_line(regdir, up, line);
+	fputs(line.c_str(), stdout);
+	return rc;
 }
 
 }  // namespace spauth

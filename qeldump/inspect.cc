@@ -57,34 +57,29 @@ std::string grounds(user_profile *up, const std::string &rule_text) {
 	return out;
 }
 
-void check_one(user_profile *up, const Command &c, const std::string &cluster) {
-	if (c.rule == nullptr) {
-		bool ok = mup_marker_ok();
-		printf("%s: %s: marker /tmp/spmup.tar %s now\n", c.name,
-		       ok ? "permitted" : "refused", ok ? "passes" : "fails");
-		return;
-	}
-	std::string where = per_cluster(c) ? " " + cluster : "";
+// The verdict of one function, and of one cluster where it takes one.
+std::string verdict(user_profile *up, const Command &c,
+                    const std::string &cluster) {
+	if (c.rule == nullptr)
+		return mup_marker_ok()
+		           ? "permitted: marker /tmp/spmup.tar passes now"
+		           : "refused: marker /tmp/spmup.tar fails now";
 	std::string text;
 	// The front end refuses such names before its rule.
 	if (!cluster_name_fits(cluster, c.rule->cluster_max) ||
-	    !format_rule(*c.rule, cluster, text)) {
-		printf("%s%s: refused: invalid cluster name\n", c.name,
-		       where.c_str());
-		return;
-	}
-	if (c.handler == doCMD && up->uid == kUpgradeUid) {
-		printf(
-		    "%s%s: permitted: restricted to the five upgrade-check "
-		    "scripts\n",
-		    c.name, where.c_str());
-		return;
-	}
+	    !format_rule(*c.rule, cluster, text))
+		return "refused: invalid cluster name";
+	if (c.handler == doCMD && up->uid == kUpgradeUid)
+		return "permitted: restricted to the five upgrade-check "
+		       "scripts";
 	if (check_authority(up, text.data()) == 0)
-		printf("%s%s: refused\n", c.name, where.c_str());
-	else
-		printf("%s%s: permitted: %s\n", c.name, where.c_str(),
-		       grounds(up, text).c_str());
+		return "refused";
+	return "permitted: " + grounds(up, text);
+}
+
+void check_one(user_profile *up, const Command &c, const std::string &cluster) {
+	std::string where = per_cluster(c) ? " " + cluster : "";
+	print_line(c.name + where + ": " + verdict(up, c, cluster));
 }
 
 int check(user_profile *up, int argc, char **argv) {
@@ -107,6 +102,19 @@ int check(user_profile *up, int argc, char **argv) {
 			for (const std::string &cl : clusters)
 				check_one(up, c, cl);
 	}
+	return 0;
+}
+
+// The library's printout, printed as every other line.
+int profile(user_profile *up) {
+	std::string text;
+	int rc = spauth::profile_line(spauth::kRegistryDir, up, text);
+	if (rc != 0) {
+		fputs("spauth: cannot search the registry\n", stderr);
+		return 1;
+	}
+	text.pop_back();  // its newline
+	print_line(text);
 	return 0;
 }
 
@@ -136,8 +144,17 @@ int main(int argc, char **argv) {
 		fprintf(stderr, "spauth: unknown user %s\n", argv[2]);
 		return 1;
 	}
-	int rc = verb == "check" ? check(up, argc, argv)
-	                         : (print_user_profile(up) == 0 ? 0 : 1);
+	int rc = verb == "check" ? check(up, argc, argv) : profile(up);
 	free_user(up);
 	return rc;
+}
+
+void print_line(std::string text) {
+	std::replace_if(
+	    text.begin(), text.end(),
+	    [](char c) {
+		    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+	    },
+	    '?');
+	puts(text.c_str());
 }

@@ -152,17 +152,6 @@ constexpr Kind kNoSymlinkProtection = {
 int findings;
 std::set<std::string> reported;
 
-// A control character (a file name may hold one) would break the line.
-void put_line(std::string text) {
-	std::replace_if(
-	    text.begin(), text.end(),
-	    [](char c) {
-		    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-	    },
-	    '?');
-	puts(text.c_str());
-}
-
 std::string fill(std::string_view text, std::string_view where,
                  std::string_view detail, bool quote) {
 	std::string out;
@@ -190,18 +179,18 @@ void report(const Kind &k, std::string_view where,
 	         .second)
 		return;
 	++findings;
-	put_line(std::string(kPrefix)
-	             .append(where)
-	             .append(": ")
-	             .append(what)
-	             .append("; ")
-	             .append(fill(k.why, where, detail, false))
-	             .append("; fix: ")
-	             .append(fill(k.fix, where, detail, true)));
+	print_line(std::string(kPrefix)
+	               .append(where)
+	               .append(": ")
+	               .append(what)
+	               .append("; ")
+	               .append(fill(k.why, where, detail, false))
+	               .append("; fix: ")
+	               .append(fill(k.fix, where, detail, true)));
 }
 
 void info(std::string_view text) {
-	put_line(std::string(kPrefix).append("info: ").append(text));
+	print_line(std::string(kPrefix).append("info: ").append(text));
 }
 
 void report_place(const ToolPathFinding &f, const char *why,
