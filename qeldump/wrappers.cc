@@ -1,6 +1,7 @@
 // Maintenance wrappers: drive update, drive-cage update, CBIOS flash, node
 // rescue and MUP, one tool each.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -185,11 +186,13 @@ constexpr const char *kMupLine = kMup;
 
 // Anyone can create a file in /tmp: only a regular file that root or the
 // service account owns, that nobody else may write, and that is no hard
-// link to another file, enables MUP.
+// link to another file, enables MUP; and, as it always has, only one that
+// root may write now (not on a read-only file system).
 bool mup_marker_ok() {
 	struct stat st;
 	if (lstat(kMupMarker, &st) != 0 || !S_ISREG(st.st_mode) ||
-	    st.st_nlink != 1 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+	    st.st_nlink != 1 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+	    access(kMupMarker, W_OK) != 0)
 		return false;
 	if (st.st_uid == 0)
 		return true;
