@@ -37,10 +37,12 @@ bool made_of(std::string_view s, std::string_view extra) {
 	return true;
 }
 
+}  // namespace
+
 // Values a root script may expand, evaluate or write out: printable text
 // of the shape the variable has (a time zone, a terminal type, a locale
 // name or list, a size), never a path to load from.
-bool kept(std::string_view name, std::string_view value) {
+bool env_kept(std::string_view name, std::string_view value) {
 	if (value.size() > kEnvValueMax)
 		return false;
 	if (name == "TZ")
@@ -56,6 +58,8 @@ bool kept(std::string_view name, std::string_view value) {
 		return made_of(value, "_.@-");
 	return name == "LANGUAGE" && made_of(value, "_.@-:");
 }
+
+namespace {
 
 bool clear_timers() {
 	itimerval off = {};
@@ -79,7 +83,7 @@ bool sanitize_process() {
 		size_t eq = entry.find('=');
 		if (eq == entry.npos || eq == 0 ||
 		    !seen.insert(entry.substr(0, eq)).second ||
-		    !kept(entry.substr(0, eq), entry.substr(eq + 1)))
+		    !env_kept(entry.substr(0, eq), entry.substr(eq + 1)))
 			continue;
 		if (entry.starts_with("TZ=")) {
 			caller_tz = entry;

@@ -63,6 +63,8 @@ inline constexpr const char *kSafePath =
 // Process hygiene owed to the tools, before anything is opened or reads the
 // environment; false when it could not be done.
 bool sanitize_process();
+// Whether the allowlist keeps a variable of the caller's for root's tools.
+bool env_kept(std::string_view name, std::string_view value);
 // The caller's name for USER and LOGNAME, once the profile is known.
 bool set_caller_env(const char *username);
 // The caller's TZ, if the allowlist kept it: for the tools only, so that
