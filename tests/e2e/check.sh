@@ -367,6 +367,17 @@ check_interrupt() {
 	report "^C during a registry search held open leaves no scratch file"
 }
 
+# @operands: the quoting property, OPERANDS_VECTORS (default 2000) vectors of random operands from
+# the seed OPERANDS_SEED (default: new each run; the result line names it, to replay a failure).
+check_operands() {
+	local seed=${OPERANDS_SEED:-$(od -An -tu4 -N4 /dev/urandom | tr -d ' ')} n=${OPERANDS_VECTORS:-2000}
+	FAILS='' && reset_sandbox && status=0
+	as_root ${SAN_OPTIONS:+SAN_OPTIONS=$SAN_OPTIONS} /usr/local/bin/operands /usr/local/sbin "$seed" "$n" \
+		>"$SB/rec/out" 2>&1 || status=$?
+	[ "$status" = 0 ] || fail "$(cat "$SB/rec/out")"
+	report "every operand reaches its tool as given, seed $seed: $(tail -n 1 "$SB/rec/out")"
+}
+
 main() {
 	local l n=0 rows=() at=() extra=()
 	while IFS= read -r l; do

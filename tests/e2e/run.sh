@@ -42,7 +42,7 @@ done
 
 env -u DESTDIR cmake --install "$build" --prefix "$SB/usr/local" >install.log 2>&1 || {
 	cat install.log >&2; echo "run.sh: cmake --install $build failed" >&2; exit 1; }
-install -D -m 0755 "$build/tests/itimer" usr/local/bin/itimer
+install -D -m 0755 -t usr/local/bin "$build/tests/itimer" "$build/tests/operands"
 # What the kernel's link protections read as in the sandbox: files of ours, so that spauth verify
 # meets a known state (the protections themselves stay the host's).
 mkdir rec/fs && for n in hardlinks symlinks; do
