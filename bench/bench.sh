@@ -28,7 +28,7 @@ in_sb() {
 }
 # Each case is the chain plus: the front end as svc (its exec, profile from passwd and
 # group, rule, registry, two audit records, a fork), then the very line of the floor:
-cage() { in_sb 702 100 svc /usr/local/sbin/qelcage c1; }
+cage() { in_sb 702 100 svc /usr/local/bin/qelcage c1; }
 # the floor: that command line started by root through sh -c (sh, sudo, the tool);
 floor() { in_sb 0 0 root /bin/sh -c 'sudo -u spcomm /sp/prod/code/csst/bin/DrvCageUp c1'; }
 # sudo and the tool alone, without the shell;
@@ -40,8 +40,8 @@ idg() { in_sb 702 100 svc id -G svc; }
 chain() { in_sb 702 100 svc /bin/true; }
 rchain() { in_sb 0 0 root /bin/true; }
 # Dump retrieval, the cluster found by address (getSysName) or given by name.
-dump_ip() { in_sb 702 100 svc /usr/local/sbin/qeldump -I 10.0.0.1 panic 0; }
-dump_name() { in_sb 702 100 svc /usr/local/sbin/qeldump panic c1 0; }
+dump_ip() { in_sb 702 100 svc /usr/local/bin/qeldump -I 10.0.0.1 panic 0; }
+dump_name() { in_sb 702 100 svc /usr/local/bin/qeldump panic c1 0; }
 
 # measure TAG FN...: one check run of each, then RUNS rounds of every FN in turn
 # (interleaved, so that drift hits all alike); µs per run into $T/TAG.FN.

@@ -17,6 +17,8 @@ extern struct user_profile *tmpUser;
 extern const char *binPath;
 extern const char *NAMEPANIC;
 extern const char *NAMECORE;
+// The version stamp, "qeldump VERSION".
+extern const char *qel_version;
 
 // An authority rule: its format, the uids for its %d places in order (the
 // %s place takes the cluster), the buffer it was built in, and the longest

@@ -10,7 +10,7 @@ const char *NAMECORE = "/home/spcomm/bin/getcoredump";
 
 // Identification strings; nothing reads them.
 const char *qel_notice = "qeldump: service processor command front end";
-const char *qel_version = "qeldump 1.0";
+const char *qel_version = "qeldump " QEL_VERSION;
 
 const Command kCommands[8] = {
     {"qeldump", doDump, &kDumpRule},

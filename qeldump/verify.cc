@@ -28,6 +28,7 @@ namespace {
 
 constexpr const char *kPrefix = "spauth verify: ";
 constexpr const char *kFrontEnd = "qeldump";  // the file; the rest link to it
+constexpr const char *kBinDir = "bin/";       // beside spauth's sbin/
 constexpr mode_t kSetuidMode = 04755;
 constexpr const char *kServiceAccounts[] = {"spcomm", "stapp"};
 constexpr const char *kRuleGroups[] = {"qeloem", "qelsvc"};
@@ -260,8 +261,10 @@ void check_front_end() {
 		report(kNoSelf, "/proc/self/exe");
 		return;
 	}
+	// PREFIX/sbin/spauth: the eight names are in PREFIX/bin.
 	std::string dir(exe, static_cast<size_t>(n));
-	dir.erase(dir.rfind('/') + 1);
+	dir.erase(dir.rfind('/'));
+	dir.erase(dir.rfind('/') + 1).append(kBinDir);
 	std::string main = dir + kFrontEnd;
 	struct stat front;
 	if (stat(main.c_str(), &front) != 0) {

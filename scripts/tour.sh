@@ -57,7 +57,7 @@ MARKER='touch "$SB/tmp/spmup.tar"' show "MUP with root's marker file, as root" p
 show "diagnostic archive under the log tool" svc Corvanex c1
 show "diagnostic archive without the log tool, not locking" svc Corvanex -Lt c1
 show "diagnostic archive refused" plain Corvanex c1
-ln -s qeldump "$SB/usr/local/sbin/QelCmd"
+ln -s qeldump "$SB/usr/local/bin/QelCmd"
 show "an invoked name not in the table (names are case-sensitive)" svc QelCmd c1 0 id
 
 printf '\n== what the administrator can ask before anyone is refused\n$ (as root) spauth check opsadm\n'

@@ -6,6 +6,8 @@
 # shellcheck disable=SC2059 # expected texts are printf formats by design
 E2E=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SAFE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+# 1 where root may not raise a hard limit: no CAP_SYS_RESOURCE in the bounding set (some build hosts).
+NO_SYS_RESOURCE=$((0x$(sed -n 's/^CapBnd:\t//p' /proc/self/status) >> 24 & 1 ^ 1))
 # Checked on every tool run as root.
 ROOT_CHECKS=(env_clean umask_022 gid_root groups_none fds_std limits_pid1 signals_default sched_system)
 CLEAN=()
@@ -23,14 +25,15 @@ reset_sandbox() {
 	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
 
-# call USER|UID NAME [ARGS...]: NAME (in /usr/local/sbin unless absolute) run in the chroot as the
+# call USER|UID NAME [ARGS...]: NAME (in /usr/local/bin or sbin unless absolute) run in the chroot as the
 # caller (a bare uid: gid 100, no login variables), with stdin /dev/null, fds 0-2 only, 30 s at
 # most; a login environment and CALL_ENV, env(1) options CALL_SIG, setpriv(1) options CALL_PRIV,
 # through the command CALL_WRAP, umask CALL_UMASK. stdout, stderr -> $SB/rec/out, $SB/rec/err; exit code -> $status (124: it hung).
 call() {
 	local who=$1 path=$2 u=$1 g=100 h n env=("PATH=$SAFE_PATH")
 	shift 2
-	[[ $path == /* ]] || path=/usr/local/sbin/$path
+	[[ $path == /* ]] || path=/usr/local/bin/$path
+	[[ -e $SB$path || ! -e $SB/usr/local/sbin/${path##*/} ]] || path=/usr/local/sbin/${path##*/}
 	# a sanitized build reads its options at start-up, before the front end cleans the environment
 	[ -z "${SAN_OPTIONS:-}" ] || env+=("ASAN_OPTIONS=$SAN_OPTIONS" "UBSAN_OPTIONS=$SAN_OPTIONS")
 	if [[ ! $who =~ ^[0-9]+$ ]]; then
@@ -128,7 +131,7 @@ setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0
 setup_chmod() { UNDO+=("chmod $(stat -c %a "$SB${1#*:}") $SB${1#*:}") && chmod "${1%%:*}" "$SB${1#*:}"; }
 setup_chown() { UNDO+=("chown $(stat -c %u "$SB${1#*:}") $SB${1#*:}") && chown "$(uid_of "${1%%:*}")" "$SB${1#*:}"; }
 setup_aside() { mv "$SB$1" "$SB$1.aside" && UNDO+=("mv $SB$1.aside $SB$1"); } # aside:PATH: it is missing
-setup_copy() { setup_aside "$1" && cp "$SB/usr/local/sbin/qeldump" "$SB$1" && UNDO+=("rm $SB$1"); }
+setup_copy() { setup_aside "$1" && cp "$SB/usr/local/bin/qeldump" "$SB$1" && UNDO+=("rm $SB$1"); }
 setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO+=("rm $SB$1"); }
 setup_mkdir() { mkdir -m "${1%%:*}" "$SB${1#*:}" && CLEAN+=("$SB${1#*:}"); } # mkdir:MODE:PATH
 setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); }
@@ -152,11 +155,11 @@ setup_marker() { # marker:MODE:OWNER, marker:link (to a file of root's), marker:
 	esac
 }
 setup_link() { # link:NAME beside the front end, link:/PATH anywhere: a symbolic link to it
-	local at=$SB/usr/local/sbin/$1
+	local at=$SB/usr/local/bin/$1
 	[[ $1 != /* ]] || { at=$SB$1 && mkdir -p "${at%/*}"; }
-	ln -s /usr/local/sbin/qeldump "$at" && CLEAN+=("$at")
+	ln -s /usr/local/bin/qeldump "$at" && CLEAN+=("$at")
 }
-setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/sbin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); }
+setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/bin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); }
 setup_passwd() { echo "$1" >>"$SB/etc/passwd"; }
 setup_group() { echo "$1" >>"$SB/etc/group"; }
 setup_nouser() { sed -i "/^$1:/d" "$SB/etc/passwd"; }
@@ -360,7 +363,7 @@ check_interrupt() {
 	local san=() && [ -z "${SAN_OPTIONS:-}" ] || san=("ASAN_OPTIONS=$SAN_OPTIONS" "UBSAN_OPTIONS=$SAN_OPTIONS")
 	FAILS='' && reset_sandbox && mkfifo "$SB/etc/sysconfig/sp/cluster/c3.conf" && status=0
 	{ sleep 1 && printf '\003' && sleep 1; } | script -qefc "/usr/sbin/chroot $SB /usr/bin/setpriv --reuid=702 \
-		--regid=100 --clear-groups /usr/bin/env -i PATH=$SAFE_PATH ${san[*]} /usr/local/sbin/qeldump -I 10.0.0.9 \
+		--regid=100 --clear-groups /usr/bin/env -i PATH=$SAFE_PATH ${san[*]} /usr/local/bin/qeldump -I 10.0.0.9 \
 		panic 0" /dev/null >"$SB/rec/out" 2>&1 || status=$?
 	[ "$status" = 130 ] || fail "status $status, want 130"
 	same "/tmp afterwards" "" "$(ls -A "$SB/tmp")"
@@ -372,7 +375,7 @@ check_interrupt() {
 check_operands() {
 	local seed=${OPERANDS_SEED:-$(od -An -tu4 -N4 /dev/urandom | tr -d ' ')} n=${OPERANDS_VECTORS:-2000}
 	FAILS='' && reset_sandbox && status=0
-	as_root ${SAN_OPTIONS:+SAN_OPTIONS=$SAN_OPTIONS} /usr/local/bin/operands /usr/local/sbin "$seed" "$n" \
+	as_root ${SAN_OPTIONS:+SAN_OPTIONS=$SAN_OPTIONS} /usr/local/bin/operands /usr/local/bin "$seed" "$n" \
 		>"$SB/rec/out" 2>&1 || status=$?
 	[ "$status" = 0 ] || fail "$(cat "$SB/rec/out")"
 	report "every operand reaches its tool as given, seed $seed: $(tail -n 1 "$SB/rec/out")"
@@ -403,7 +406,6 @@ main() {
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
 	set -uo pipefail
 	export LC_ALL=C TZ=UTC0
-	bnd=$(sed -n 's/^CapBnd:\t//p' /proc/self/status) && NO_SYS_RESOURCE=$(((0x$bnd >> 24 & 1) == 0))
 	PID1_LIMITS=$(pid1_limits "$NO_SYS_RESOURCE" /proc/self/limits)
 	PID1_CPUS=$(sed -n 's/^Cpus_allowed_list:\t//p' /proc/1/status)
 	shopt -u patsub_replacement 2>/dev/null

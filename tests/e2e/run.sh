@@ -42,14 +42,14 @@ done
 
 env -u DESTDIR cmake --install "$build" --prefix "$SB/usr/local" >install.log 2>&1 || {
 	cat install.log >&2; echo "run.sh: cmake --install $build failed" >&2; exit 1; }
-install -D -m 0755 -t usr/local/bin "$build/tests/itimer" "$build/tests/operands"
+install -D -m 0755 -t usr/local/bin "$build/tests/itimer" "$build/tests/operands" "$here/complete"
 # What the kernel's link protections read as in the sandbox: files of ours, so that spauth verify
 # meets a known state (the protections themselves stay the host's).
 mkdir rec/fs && for n in hardlinks symlinks; do
 	echo 1 >"rec/fs/protected_$n" && mount --bind "rec/fs/protected_$n" "proc/sys/fs/protected_$n"
 done
-q=usr/local/sbin/qeldump
-[ -f "$q" ] || { echo "run.sh: cmake --install did not produce PREFIX/sbin/qeldump" >&2; exit 1; }
+q=usr/local/bin/qeldump
+[ -f "$q" ] || { echo "run.sh: cmake --install did not produce PREFIX/bin/qeldump" >&2; exit 1; }
 [ "$(stat -c '%a %U' "$q")" = "4755 root" ] ||
 	{ echo "run.sh: $q is $(stat -c '%a %U' "$q"), want 4755 root" >&2; exit 1; }
 
