@@ -1,9 +1,10 @@
 #!/bin/bash
 # Builds the Debian packages with dpkg-buildpackage from a copy of the files
-# git tracks (it writes into the parent directory: here a scratch one),
-# lints them, checks every member and the control fields, then builds and
-# runs a C program against libspauth-dev through pkg-config and through
-# find_package(spauth). Installs nothing on the host.
+# git tracks (it writes into the parent directory: here a scratch one), twice
+# from two paths, and requires identical packages; lints them, checks every
+# member, the control fields and hardening-check's verdict on both programs,
+# then builds and runs a C program against libspauth-dev through pkg-config
+# and through find_package(spauth). Installs nothing on the host.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d)
@@ -12,9 +13,17 @@ trap 'exit 1' HUP INT TERM
 fail() { echo "package.sh: $*" >&2; exit 1; }
 run() { "$@" >"$tmp/log" 2>&1 || { tail -n 40 "$tmp/log" >&2; fail "failed: $*"; }; }
 
-mkdir "$tmp/src"
-git -C "$src" ls-files -z | tar -C "$src" --null -T - -cf - | tar -C "$tmp/src" -xf -
-run env -C "$tmp/src" dpkg-buildpackage -us -uc -b -J"$(nproc)"
+# build DIR: the packages built from a copy of the tracked files in DIR/src, into DIR.
+build() {
+	mkdir -p "$1/src"
+	git -C "$src" ls-files -z | tar -C "$src" --null -T - -cf - | tar -C "$1/src" -xf -
+	run env -C "$1/src" dpkg-buildpackage -us -uc -b -J"$(nproc)"
+}
+build "$tmp"
+build "$tmp/again/elsewhere"
+for deb in "$tmp"/*.deb; do
+	cmp "$deb" "$tmp/again/elsewhere/${deb##*/}" || fail "${deb##*/} differs when built elsewhere"
+done
 # Any error or warning fails; the .changes brings in every package built.
 run lintian --pedantic --fail-on error,warning "$tmp"/*.changes
 
@@ -28,6 +37,13 @@ for p in qeldump libspauth-dev; do
 done
 field qeldump Depends | grep -Eq '(^|, )sudo(,|$)' || fail "qeldump Depends lacks sudo"
 field qeldump Depends | grep -Eq '(^|, )libc6 \(>= [0-9.]+\)' || fail "qeldump Depends lacks libc6"
+[ "$(field libspauth-dev Depends)" = "g++ | libstdc++-dev" ] ||
+	fail "libspauth-dev Depends: $(field libspauth-dev Depends)"
+
+# Both programs as installed: every hardening feature present, none missing.
+dpkg-deb -x "$(deb qeldump)" "$tmp/installed"
+run hardening-check "$tmp/installed/usr/bin/qeldump" "$tmp/installed/usr/sbin/spauth"
+! grep -E ': no\b' "$tmp/log" || fail "hardening-check: $(cat "$tmp/log")"
 
 # Every member: package, mode, path and link target; all owned by root.
 {
@@ -38,7 +54,8 @@ field qeldump Depends | grep -Eq '(^|, )libc6 \(>= [0-9.]+\)' || fail "qeldump D
 } | sort >"$tmp/got"
 {
 	d=drwxr-xr-x f=-rw-r--r--
-	for dir in '' usr/ usr/sbin/ usr/share/ usr/share/doc/ usr/share/doc/qeldump/ \
+	for dir in '' usr/ usr/bin/ usr/sbin/ usr/share/ usr/share/bash-completion/ \
+		usr/share/bash-completion/completions/ usr/share/doc/ usr/share/doc/qeldump/ \
 		usr/share/lintian/ usr/share/lintian/overrides/ usr/share/man/ usr/share/man/man8/; do
 		echo "qeldump $d ./$dir"
 	done
@@ -48,11 +65,14 @@ field qeldump Depends | grep -Eq '(^|, )libc6 \(>= [0-9.]+\)' || fail "qeldump D
 		echo "libspauth-dev $d ./$dir"
 	done
 	for n in qeldrive Corvanex qelcmd qelcage qelbios qelrescue qelmup; do
-		echo "qeldump lrwxrwxrwx ./usr/sbin/$n -> qeldump"
+		echo "qeldump lrwxrwxrwx ./usr/bin/$n -> qeldump"
 		echo "qeldump lrwxrwxrwx ./usr/share/man/man8/$n.8.gz -> qeldump.8.gz"
+		echo "qeldump lrwxrwxrwx ./usr/share/bash-completion/completions/$n -> qeldump"
 	done
+	echo "qeldump lrwxrwxrwx ./usr/share/bash-completion/completions/spauth -> qeldump"
 	cat <<-EOF
-	qeldump -rwsr-xr-x ./usr/sbin/qeldump
+	qeldump -rwsr-xr-x ./usr/bin/qeldump
+	qeldump $f ./usr/share/bash-completion/completions/qeldump
 	qeldump -rwxr-xr-x ./usr/sbin/spauth
 	qeldump $f ./usr/share/man/man8/qeldump.8.gz
 	qeldump $f ./usr/share/man/man8/spauth.8.gz
