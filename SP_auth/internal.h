@@ -30,6 +30,9 @@ inline constexpr size_t kCTermMax = 255;     // C term with its kind
 inline constexpr size_t kClusterMax = 224;   // registry path buffer
 inline constexpr size_t kProfileCmdMax = 511;
 inline constexpr size_t kProfileOutMax = 4096;
+// The band of service uids that getNextUID hands out.
+inline constexpr int kServiceUidMin = 514;
+inline constexpr int kServiceUidMax = 599;
 
 // Reads one whole line, without its newline, up to its first NUL if it holds
 // one. Returns false at end of file. A line over kLineMax bytes is consumed

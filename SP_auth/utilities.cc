@@ -6,9 +6,6 @@
 namespace spauth {
 namespace {
 
-constexpr int kBandLow = 514;
-constexpr int kBandHigh = 599;
-
 // The cluster of the last registry file that grep listed, or empty: the
 // text after the last "/" up to its first ".conf". A file name may hold a
 // newline, so lines count only when the capture was cut: then the last
@@ -27,7 +24,7 @@ int get_next_uid_from(const char *passwd) {
 	FILE *f = fopen(passwd, "re");
 	if (f == nullptr)
 		return 0;
-	int highest = kBandLow - 1;
+	int highest = kServiceUidMin - 1;
 	std::string line;
 	bool too_long;
 	while (read_line(f, line, too_long)) {
@@ -36,7 +33,7 @@ int get_next_uid_from(const char *passwd) {
 		if (too_long || fields.size() < 3 ||
 		    !parse_id(fields[2], kNextUidMax, uid))
 			continue;
-		if (uid <= kBandHigh && static_cast<int>(uid) > highest)
+		if (uid <= kServiceUidMax && static_cast<int>(uid) > highest)
 			highest = static_cast<int>(uid);
 	}
 	fclose(f);

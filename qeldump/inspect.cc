@@ -20,7 +20,8 @@ constexpr const char *kUsage =
     "usage: spauth check USER [CLUSTER]\n"
     "       spauth profile USER\n"
     "       spauth nextuid\n"
-    "       spauth verify\n";
+    "       spauth verify\n"
+    "       spauth --help | --version\n";
 
 bool per_cluster(const Command &c) {
 	return c.rule != nullptr &&
@@ -98,10 +99,33 @@ int check(user_profile *up, int argc, char **argv) {
 	for (const Command &c : kCommands) {
 		if (!per_cluster(c))
 			check_one(up, c, clusters.empty() ? "" : clusters[0]);
+		else if (clusters.empty())
+			printf("%s: not checked: no cluster is registered\n",
+			       c.name);
 		else
 			for (const std::string &cl : clusters)
 				check_one(up, c, cl);
 	}
+	return 0;
+}
+
+// The next service uid, for useradd -u: never one outside the band.
+int nextuid() {
+	int uid = getNextUID();
+	if (uid == 0) {
+		fprintf(stderr, "spauth: cannot read %s\n",
+		        spauth::kPasswdPath);
+		return 1;
+	}
+	if (uid > spauth::kServiceUidMax) {
+		fprintf(stderr,
+		        "spauth: no service uid is free: %d, the last of "
+		        "%d to %d, is in use\n",
+		        spauth::kServiceUidMax, spauth::kServiceUidMin,
+		        spauth::kServiceUidMax);
+		return 1;
+	}
+	printf("%d\n", uid);
 	return 0;
 }
 
@@ -122,10 +146,12 @@ int profile(user_profile *up) {
 
 int main(int argc, char **argv) {
 	std::string_view verb = argc > 1 ? argv[1] : "";
-	if (verb == "nextuid" && argc == 2) {
-		printf("%d\n", getNextUID());
-		return 0;
-	}
+	if (verb == "--help" && argc == 2)
+		return fputs(kUsage, stdout) < 0;
+	if (verb == "--version" && argc == 2)
+		return printf("spauth (%s)\n", qel_version) < 0;
+	if (verb == "nextuid" && argc == 2)
+		return nextuid();
 	if (verb == "verify" && argc == 2) {
 		if (geteuid() != 0) {
 			fputs("spauth verify: must be run as root\n", stderr);
