@@ -13,10 +13,18 @@ if [ -z "${E2E_INNER:-}" ]; then
 fi
 build=$(cd "$1" && pwd); shift
 
-SB=$(mktemp -d "${TMPDIR:-/tmp}/e2e-sb.XXXXXX")
-cleanup() { cd /; umount -R -l "$SB" 2>/dev/null || true; rmdir "$SB"; }
+SB=$(mktemp -d "${TMPDIR:-/tmp}/e2e-sb.XXXXXX") sink='' run_pid=''
+# On every exit, a signal's included: stop what runs, unmount, remove the sandbox. Nothing in it may
+# fail under set -e before the last step (the receiver and the runner may be gone already).
+cleanup() {
+	set +e
+	[ -z "$run_pid" ] || kill -- -"$run_pid" 2>/dev/null
+	[ -z "$sink" ] || kill "$sink" 2>/dev/null
+	cd / && umount -R -l "$SB" 2>/dev/null
+	rmdir "$SB"
+}
 trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
+for sig in INT TERM HUP QUIT PIPE; do trap "exit $((128 + $(kill -l $sig)))" "$sig"; done
 # SBMARK names every mount of ours, so a leftover is easy to find in /proc/mounts.
 mount -t tmpfs -o mode=0755 SBMARK "$SB"
 cd "$SB"
@@ -56,7 +64,6 @@ q=usr/local/bin/qeldump
 # The audit trail goes to a datagram receiver at the sandbox's /dev/log.
 "$build/tests/logsink" "$SB/dev/log" "$SB/rec/syslog" &
 sink=$!
-trap 'kill "$sink" 2>/dev/null; cleanup' EXIT
 
 export SB
 cd "$start"   # relative file names are the caller's
@@ -64,7 +71,6 @@ runner=("$here/check.sh")
 [ "${1:-}" = --script ] && { runner=(); shift; }
 # In the background so that a signal to run.sh is acted on at once, not after the whole suite.
 setsid -w bash "${runner[@]}" "$@" & run_pid=$!   # own group (and no tty to prompt on), so all of it can be stopped
-trap 'kill -- -"$run_pid" 2>/dev/null; exit 143' INT TERM HUP
 rc=0; wait "$run_pid" || rc=$?
 # A sanitized build reports into $SB/rec (SAN_OPTIONS=...:log_path=/rec/san): any report fails the run.
 if ls "$SB"/rec/san.* >/dev/null 2>&1; then

@@ -1,0 +1,37 @@
+# The Debian packages the scripts need, one list, and the one helper that installs those missing.
+# Sourced by scripts/test and scripts/try-it.
+
+# The tour: build the front end and run it in the end-to-end sandbox (with the real sudo).
+TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils)
+# The tests besides: analysis, the sanitizer and fuzzing builds, unit tests, manual pages, the
+# Debian packages and their checks, bash completion.
+TEST_PACKAGES=("${TOUR_PACKAGES[@]}" clang clang-tidy clang-format libclang-rt-14-dev cppcheck
+	libgtest-dev mandoc git dpkg-dev debhelper lintian pkg-config devscripts bash-completion)
+# The commands the tour cannot go without; a tour without one of them would show the wrong thing.
+TOUR_COMMANDS=(cmake c++ make sudo unshare setpriv chroot prlimit logger script)
+
+# install_missing PACKAGE...: installs those not installed. apt's output goes to a log that is
+# shown only when it fails.
+install_missing() {
+	local need=() pkg log
+	for pkg; do
+		dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || need+=("$pkg")
+	done
+	((${#need[@]})) || return 0
+	log=$(mktemp)
+	echo "installing ${need[*]}"
+	if ! { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+		"${need[@]}"; } >"$log" 2>&1; then
+		cat "$log" >&2 && rm -f "$log"
+		echo "could not install: ${need[*]}" >&2
+		return 1
+	fi
+	rm -f "$log"
+}
+
+# require_commands COMMAND...: fails, naming them, when any is not on PATH.
+require_commands() {
+	local missing=() c
+	for c; do command -v "$c" >/dev/null || missing+=("$c"); done
+	((${#missing[@]} == 0)) || { echo "missing: ${missing[*]}" >&2 && return 1; }
+}
