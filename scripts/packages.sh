@@ -5,7 +5,7 @@
 TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils)
 # The tests besides: analysis, the sanitizer and fuzzing builds, unit tests, manual pages, the
 # Debian packages and their checks, bash completion.
-TEST_PACKAGES=("${TOUR_PACKAGES[@]}" clang clang-tidy clang-format libclang-rt-14-dev cppcheck
+TEST_PACKAGES=("${TOUR_PACKAGES[@]}" build-essential clang clang-tidy clang-format libclang-rt-14-dev cppcheck
 	libgtest-dev mandoc git dpkg-dev debhelper lintian pkg-config devscripts bash-completion)
 # The commands the tour cannot go without; a tour without one of them would show the wrong thing.
 TOUR_COMMANDS=(cmake c++ make sudo unshare setpriv chroot prlimit logger script)
