@@ -38,27 +38,29 @@ bool in_group(const user_profile *up, std::string_view name) {
 
 }  // namespace
 
+bool cluster_name_ok(std::string_view cluster, size_t max) {
+	return cluster.size() <= max && cluster.find('/') == cluster.npos;
+}
+
 char *get_admin_group_in(const char *regdir, char *buffer) {
 	std::string_view cluster = buffer;
-	if (cluster.size() > kClusterMax || cluster.find('/') != cluster.npos)
+	if (!cluster_name_ok(cluster, kClusterMax))
 		return nullptr;
 	std::string path = std::string(regdir).append(cluster).append(".conf");
 	if (access(path.c_str(), R_OK) != 0)
 		return nullptr;
-	FILE *f = fopen(path.c_str(), "re");
-	if (f == nullptr)
+	LineReader r;
+	if (!open_lines(r, path.c_str()))
 		return nullptr;
-	constexpr std::string_view kKey = "ADMINGROUP=";
-	std::string line;
+	std::string_view line;
 	bool too_long;
 	char *result = nullptr;
-	while (read_line(f, line, too_long)) {
-		if (too_long || !line.starts_with(kKey))
+	while (read_line(r, line, too_long)) {
+		if (too_long || !line.starts_with(kAdminGroupKey))
 			continue;
 		// Only the first key line counts; a name no group can have
 		// grants nothing.
-		std::string_view name =
-		    std::string_view(line).substr(kKey.size());
+		std::string_view name = line.substr(kAdminGroupKey.size());
 		if (name.size() <= kNameMax) {
 			std::memcpy(buffer, name.data(), name.size());
 			buffer[name.size()] = '\0';
@@ -66,7 +68,6 @@ char *get_admin_group_in(const char *regdir, char *buffer) {
 		}
 		break;
 	}
-	fclose(f);
 	return result;
 }
 

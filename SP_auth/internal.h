@@ -18,26 +18,43 @@ namespace spauth {
 inline constexpr const char *kPasswdPath = "/etc/passwd";
 inline constexpr const char *kGroupPath = "/etc/group";
 inline constexpr const char *kRegistryDir = "/etc/sysconfig/sp/cluster/";
+// The registry key that names a cluster's administrative group.
+inline constexpr std::string_view kAdminGroupKey = "ADMINGROUP=";
 
 // Field limits: the buffers the account data has always lived in.
-inline constexpr size_t kNameMax = 79;       // username, comment, gname
-inline constexpr size_t kIdFieldMax = 49;    // uid/gid field of passwd
-inline constexpr size_t kGroupGidMax = 19;   // gid field of group
-inline constexpr size_t kNextUidMax = 11;    // uid field seen by getNextUID
-inline constexpr size_t kLineMax = 1 << 20;  // longer lines are skipped
-inline constexpr size_t kTermMax = 2047;     // U and G terms
-inline constexpr size_t kCTermMax = 255;     // C term with its kind
-inline constexpr size_t kClusterMax = 224;   // registry path buffer
+inline constexpr size_t kNameMax = 79;          // username, comment, gname
+inline constexpr size_t kIdFieldMax = 49;       // uid/gid field of passwd
+inline constexpr size_t kGroupGidMax = 19;      // gid field of group
+inline constexpr size_t kNextUidMax = 11;       // uid field seen by getNextUID
+inline constexpr size_t kLineMax = 1 << 20;     // longer lines are skipped
+inline constexpr size_t kLineBuffer = 1 << 16;  // read at a time
+inline constexpr size_t kTermMax = 2047;        // U and G terms
+inline constexpr size_t kCTermMax = 255;        // C term with its kind
+inline constexpr size_t kClusterMax = 224;      // registry path buffer
 inline constexpr size_t kProfileCmdMax = 511;
 inline constexpr size_t kProfileOutMax = 4096;
 // The band of service uids that getNextUID hands out.
 inline constexpr int kServiceUidMin = 514;
 inline constexpr int kServiceUidMax = 599;
 
-// Reads one whole line, without its newline, up to its first NUL if it holds
-// one. Returns false at end of file. A line over kLineMax bytes is consumed
-// whole and reported through too_long, with line empty.
-bool read_line(FILE *f, std::string &line, bool &too_long);
+// A file read a line at a time through a buffer of its own (a stdio
+// stream went through the file a byte at a time). Closed when it goes.
+struct LineReader {
+	int fd = -1;
+	std::vector<char> buffer;
+	size_t pos = 0, end = 0;
+	std::string spill;  // a line the buffer did not hold whole
+	LineReader() = default;
+	LineReader(const LineReader &) = delete;
+	LineReader &operator=(const LineReader &) = delete;
+	~LineReader();
+};
+// Opens path for reading; false when it cannot be opened.
+bool open_lines(LineReader &r, const char *path);
+// The next whole line, without its newline, up to its first NUL if it
+// holds one; valid until the next call. False at end of file. A line over
+// kLineMax bytes is consumed whole and reported through too_long, empty.
+bool read_line(LineReader &r, std::string_view &line, bool &too_long);
 
 // Splits at every delimiter, as passwd(5) and group(5) do.
 std::vector<std::string_view> split(std::string_view text, char delim);
@@ -74,9 +91,23 @@ bool parse_id(std::string_view text, size_t max_len, uint32_t &out);
 // fit size - 1 bytes.
 bool getfield_n(const char *buffer, char *output, size_t size, int count);
 
+// A cluster name the registry can hold: within max characters, and never
+// a path out of the registry directory.
+bool cluster_name_ok(std::string_view cluster, size_t max);
+
 // Appends v to out as one shell word: plain values as they stand, anything
 // else in single quotes.
 void shell_quote(std::string_view v, std::string &out);
+
+// Starts path with argv and envp in a child whose standard streams 0 to 2
+// are fds (-1: inherited); on a failed exec the child reports exec_failed
+// through perror (null: nothing) and exits 127. The child's pid, or -1.
+pid_t start_child(const char *path, const char *const argv[],
+                  const char *const envp[], const int fds[3],
+                  const char *exec_failed);
+// Waits for the child: its exit code, or the raw wait status when a signal
+// ended it; -1 when the wait fails.
+int wait_child(pid_t pid);
 
 // Seams: the public functions call these with the compiled-in paths.
 user_profile *get_user_profile_from(const char *passwd, const char *group,

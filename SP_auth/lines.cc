@@ -1,21 +1,70 @@
 // Line and field readers for the account files and the registry.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "SP_auth/internal.h"
 
 namespace spauth {
 
-bool read_line(FILE *f, std::string &line, bool &too_long) {
-	line.clear();
+LineReader::~LineReader() {
+	if (fd >= 0)
+		close(fd);
+}
+
+bool open_lines(LineReader &r, const char *path) {
+	r.fd = open(path, O_RDONLY | O_CLOEXEC);
+	r.buffer.resize(kLineBuffer);
+	return r.fd >= 0;
+}
+
+namespace {
+
+// More of the file into the buffer; false at its end (or on an error).
+bool refill(LineReader &r) {
+	ssize_t n;
+	while ((n = read(r.fd, r.buffer.data(), r.buffer.size())) < 0 &&
+	       errno == EINTR)
+		;
+	r.pos = 0;
+	r.end = n > 0 ? static_cast<size_t>(n) : 0;
+	return n > 0;
+}
+
+}  // namespace
+
+bool read_line(LineReader &r, std::string_view &line, bool &too_long) {
 	size_t length = 0;  // the whole line's: a NUL and what follows count
-	int c;
-	while ((c = getc_unlocked(f)) != EOF && c != '\n')
-		if (length++ < kLineMax)
-			line.push_back(static_cast<char>(c));
+	bool any = false, spilled = false, ended = false;
+	r.spill.clear();
+	while (!ended && (r.pos < r.end || refill(r))) {
+		const char *start = r.buffer.data() + r.pos;
+		const void *nl = std::memchr(start, '\n', r.end - r.pos);
+		size_t take = nl != nullptr
+		                  ? static_cast<const char *>(nl) - start
+		                  : r.end - r.pos;
+		any = ended = true;
+		if (nl != nullptr && !spilled) {
+			line = {start, take};  // whole in the buffer: no copy
+		} else {
+			size_t room = kLineMax + 1 -
+			              std::min(r.spill.size(), kLineMax + 1);
+			r.spill.append(start, std::min(take, room));
+			spilled = true;
+			ended = nl != nullptr;
+		}
+		length += take;
+		r.pos += take + (nl != nullptr ? 1 : 0);
+	}
+	if (spilled)
+		line = r.spill;
 	too_long = length > kLineMax;
 	// A NUL ends the text of its line, never the line itself.
-	line.resize(too_long ? 0 : std::min(line.find('\0'), line.size()));
-	return c == '\n' || length > 0;
+	line = too_long ? std::string_view{} : line.substr(0, line.find('\0'));
+	return any;
 }
 
 std::vector<std::string_view> split(std::string_view text, char delim) {

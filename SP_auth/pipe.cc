@@ -1,13 +1,14 @@
 // my_system_pipe: a shell command with its standard output captured. The
 // pipe is read while the child runs, so a big output cannot block it.
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "SP_auth/internal.h"
+
+extern char **environ;
 
 extern "C" int my_system_pipe(char *command, size_t length, char *output_buff) {
 	if (command == nullptr)
@@ -18,20 +19,15 @@ extern "C" int my_system_pipe(char *command, size_t length, char *output_buff) {
 		perror("my_system_pipe: pipe failed:");
 		return 127;
 	}
-	pid_t pid = fork();
+	const char *argv[] = {"/bin/sh", "-c", command, nullptr};
+	const int fds[3] = {-1, fd[1], -1};
+	pid_t pid = spauth::start_child(argv[0], argv, environ, fds,
+	                                "my_system_pipe: execlp failed:");
 	if (pid < 0) {
 		perror("my_system_pipe: fork:");
 		close(fd[0]);
 		close(fd[1]);
 		return 127;
-	}
-	if (pid == 0) {
-		if (dup2(fd[1], STDOUT_FILENO) < 0)
-			_exit(127);
-		execl("/bin/sh", "/bin/sh", "-c", command,
-		      static_cast<char *>(nullptr));
-		perror("my_system_pipe: execlp failed:");
-		_exit(127);
 	}
 	close(fd[1]);
 	size_t kept = 0;
@@ -54,11 +50,6 @@ extern "C" int my_system_pipe(char *command, size_t length, char *output_buff) {
 	}
 	output_buff[kept] = '\0';
 	close(fd[0]);
-	int status;
-	while (waitpid(pid, &status, 0) < 0)
-		if (errno != EINTR)
-			return -1;
-	if (read_failed)
-		return 127;
-	return WIFEXITED(status) ? WEXITSTATUS(status) : status;
+	int status = spauth::wait_child(pid);
+	return read_failed && status != -1 ? 127 : status;
 }

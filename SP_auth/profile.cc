@@ -46,16 +46,18 @@ bool pw_matches(const PwFields &f, int mode, const void *user) {
 
 bool find_passwd_line(const char *passwd, int mode, const void *user,
                       std::string &line) {
-	FILE *f = fopen(passwd, "re");
-	if (f == nullptr)
+	LineReader r;
+	if (!open_lines(r, passwd))
 		return false;
-	bool too_long, found = false;
-	while (!found && read_line(f, line, too_long))
-		found =
-		    !too_long &&
-		    pw_matches(split_fields<kPwFields>(line, ':'), mode, user);
-	fclose(f);
-	return found;
+	std::string_view text;
+	bool too_long;
+	while (read_line(r, text, too_long))
+		if (!too_long && pw_matches(split_fields<kPwFields>(text, ':'),
+		                            mode, user)) {
+			line = text;
+			return true;
+		}
+	return false;
 }
 
 const char *const kFieldMessage[] = {
@@ -132,13 +134,13 @@ user_profile *get_user_profile_from(const char *passwd, const char *group,
 }
 
 int get_group_affiliations_from(const char *group, user_profile *up) {
-	FILE *f = fopen(group, "re");
-	if (f == nullptr)
+	LineReader r;
+	if (!open_lines(r, group))
 		return 0;
 	gent *primary = up->group;
-	std::string line;
+	std::string_view line;
 	bool too_long;
-	while (read_line(f, line, too_long)) {
+	while (read_line(r, line, too_long)) {
 		if (too_long)
 			continue;
 		Fields<4> g = split_fields<4>(line, ':');
@@ -159,7 +161,6 @@ int get_group_affiliations_from(const char *group, user_profile *up) {
 			up->group = e;
 		}
 	}
-	fclose(f);
 	return 0;
 }
 

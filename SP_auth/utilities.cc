@@ -21,13 +21,13 @@ std::string_view last_cluster(std::string_view listed, bool cut) {
 }  // namespace
 
 int get_next_uid_from(const char *passwd) {
-	FILE *f = fopen(passwd, "re");
-	if (f == nullptr)
+	LineReader r;
+	if (!open_lines(r, passwd))
 		return 0;
 	int highest = kServiceUidMin - 1;
-	std::string line;
+	std::string_view line;
 	bool too_long;
-	while (read_line(f, line, too_long)) {
+	while (read_line(r, line, too_long)) {
 		Fields<3> fields = split_fields<3>(line, ':');
 		uint32_t uid;
 		if (too_long || fields.size() < 3 ||
@@ -36,7 +36,6 @@ int get_next_uid_from(const char *passwd) {
 		if (uid <= kServiceUidMax && static_cast<int>(uid) > highest)
 			highest = static_cast<int>(uid);
 	}
-	fclose(f);
 	return highest + 1;
 }
 
@@ -52,7 +51,7 @@ int profile_line(const char *regdir, const user_profile *up, std::string &out) {
 			continue;
 		}
 		std::string cmd = "grep -l -x -F -e ";
-		shell_quote(std::string("ADMINGROUP=").append(name), cmd);
+		shell_quote(std::string(kAdminGroupKey).append(name), cmd);
 		cmd.push_back(' ');
 		shell_quote(regdir, cmd);
 		cmd.append("*.conf");

@@ -16,8 +16,8 @@ namespace {
 constexpr size_t kFieldMax = 2048;  // logging only: cut, not refused
 
 const char *tag = "qeldump";  // ours, never a name the caller chose
-std::string invoked_name;
-std::string operands;  // as the caller gave them, before getopt permutes
+std::string invoked_as;       // the caller chose it: escaped in records
+std::string operands;         // as the caller gave them, before getopt permutes
 
 // Bytes outside printable ASCII, the backslash and the field separator
 // ";" as \ooo.
@@ -63,10 +63,10 @@ std::string owner_name(uid_t uid) {
 }  // namespace
 
 void audit_begin(const char *invoked, int argc, char **argv) {
-	for (const Command &c : kCommands)
-		if (std::strcmp(invoked, c.name) == 0)
-			tag = c.name;
-	invoked_name = invoked;
+	for (const policy::Function *f : policy::kFunctions)
+		if (std::strcmp(invoked, f->name) == 0)
+			tag = f->name;
+	invoked_as = invoked;
 	for (int i = 1; i < argc; ++i)
 		operands.append(i > 1 ? " " : "").append(argv[i]);
 	openlog(tag, LOG_PID, LOG_AUTHPRIV);
@@ -75,43 +75,33 @@ void audit_begin(const char *invoked, int argc, char **argv) {
 void audit_refusal(const char *reason) {
 	syslog(LOG_WARNING, "%s : %s ; %s ; FUNCTION=%s ; ARGS=%s",
 	       who().c_str(), reason, where().c_str(),
-	       escaped(invoked_name).c_str(), escaped(operands).c_str());
+	       escaped(invoked_as).c_str(), escaped(operands).c_str());
 }
 
-int run_tool(const char *account, std::string_view cluster,
-             const std::string &command) {
-	std::string cmd = escaped(command);
+const char *invoked_name() {
+	return invoked_as.c_str();
+}
+
+std::string audit_caller() {
+	return who();
+}
+
+void audit_start(const char *account, std::string_view cluster,
+                 const std::string &command) {
 	syslog(LOG_NOTICE, "%s : %s ; USER=%s ; CLUSTER=%s ; COMMAND=%s",
 	       who().c_str(), where().c_str(), account,
-	       escaped(cluster).c_str(), cmd.c_str());
-	int rc = my_system(command.c_str());
-	syslog(LOG_INFO, "%s : STATUS=%d ; COMMAND=%s", who().c_str(),
-	       rc & 0xff, cmd.c_str());
-	return rc;
+	       escaped(cluster).c_str(), escaped(command).c_str());
 }
 
-int run_direct(std::initializer_list<const char *> tools,
-               std::string_view cluster, const std::string &command) {
-	// Without root the tool runs as the caller, and the record says so.
-	if (getuid() != 0)
-		return run_tool(who().c_str(), cluster, command);
-	for (const char *tool : tools) {
-		ToolPathFinding f;
-		int verdict = check_tool_path(tool, static_cast<uid_t>(-1), f);
-		if (verdict == kPathSafe)
-			continue;
-		syslog(
-		    LOG_ALERT,
-		    "%s : unsafe tool path ; PATH=%s ; OWNER=%s ; COMMAND=%s",
-		    who().c_str(), escaped(f.component).c_str(),
-		    owner_name(f.owner).c_str(), escaped(command).c_str());
-		if (verdict == kPathUnsafe) {
-			fprintf(stderr,
-			        "%s: refusing to run %s as root: %s %s\n",
-			        invoked_name.c_str(), tool, f.component.c_str(),
-			        f.why);
-			return 126;
-		}
-	}
-	return run_tool("root", cluster, command);
+void audit_end(int status, const std::string &command) {
+	syslog(LOG_INFO, "%s : STATUS=%d ; COMMAND=%s", who().c_str(),
+	       status & 0xff, escaped(command).c_str());
+}
+
+void audit_unsafe_path(const policy::ToolPathFinding &f,
+                       const std::string &command) {
+	syslog(LOG_ALERT,
+	       "%s : unsafe tool path ; PATH=%s ; OWNER=%s ; COMMAND=%s",
+	       who().c_str(), escaped(f.component).c_str(),
+	       owner_name(f.owner).c_str(), escaped(command).c_str());
 }

@@ -3,16 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "SP_auth/internal.h"
 #include "qeldump.h"
 
-const Rule kCmdRule = {"U=0:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
-                       {508, 507, 509},
-                       1024,
-                       spauth::kClusterMax};
-// The command words follow, each piece quoted and followed by a blank; the
-// line is bounded at 1023 bytes with its terminator.
-const LineFormat kCmdLine = {"/home/spcomm/bin/callnode %s %s %s ", 1023};
+using policy::kCmd;
+
+// callnode, then the mode flag, the cluster and the node; the command
+// words follow, each piece quoted and followed by a blank. The line is
+// bounded at 1023 bytes with its terminator.
+const LineFormat kCmdLine = {"%s %s %s %s ", 1023};
 constexpr size_t kJoinedSize = 1024;  // the joined command words
 constexpr const char *kCmdUsage[] = {
     "\nUSAGE: qelcmd <clustername> <node>|all <command>",
@@ -25,16 +23,16 @@ constexpr const char *kCmdTooLong = "\nqelcmd: command too long\n";
 
 // As stored, each with its one trailing blank.
 constexpr const char *kUpgradeScripts[] = {
-    ("/sp/prod/code/csst/bin/upgrade_scripts/pre_check/check_clustercore_flag/"
-     "check_clustercore_flag.sh "),
-    ("/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/"
-     "check_clustercore_flag/check_clustercore_flag.sh "),
-    ("/sp/prod/code/csst/bin/upgrade_scripts/upgrade_check/check_defrag/"
-     "check_defrag.sh "),
-    ("/sp/prod/code/csst/bin/upgrade_scripts/post_check/"
-     "check_cluster_update_flags/up_cexflagcheck.sh "),
-    ("/sp/prod/code/csst/bin/upgrade_scripts/post_check/check_defrag/"
-     "check_defrag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/pre_check/check_clustercore_flag/"
+                  "check_clustercore_flag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/upgrade_check/"
+                  "check_clustercore_flag/check_clustercore_flag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/upgrade_check/check_defrag/"
+                  "check_defrag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/post_check/"
+                  "check_cluster_update_flags/up_cexflagcheck.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/post_check/check_defrag/"
+                  "check_defrag.sh "),
 };
 
 namespace {
@@ -70,7 +68,7 @@ void append_pieces(std::string_view word, std::string &out) {
 bool compose_cmd_line(std::string &out, std::string_view flag,
                       std::string_view cluster, std::string_view node,
                       int nwords, char *const *words) {
-	compose(out, kCmdLine, {flag, cluster, node});
+	compose(out, kCmdLine, {policy::kCallnode.path, flag, cluster, node});
 	for (int i = 0; i < nwords; ++i)
 		append_pieces(words[i], out);
 	return out.size() < kCmdLine.size;
@@ -78,21 +76,21 @@ bool compose_cmd_line(std::string &out, std::string_view flag,
 
 int doCMD(int argc, char **argv) {
 	const char *cluster = argc >= 2 ? argv[1] : "XXX";
-	if (!cluster_operand_ok(cluster, kCmdRule.cluster_max)) {
+	if (!cluster_operand_ok(cluster, kCmd)) {
 		printf(kCmdBadCluster, cluster);
-		return 119;
+		return kStatusUsage;
 	}
-	if (myuid != kUpgradeUid && !permitted(kCmdRule, cluster)) {
+	if (myuid != policy::kUpgradeUid && !permitted(kCmd, cluster)) {
 		line(kCmdDenied);
-		return 120;
+		return kStatusRefused;
 	}
 	if (argc <= 3) {
 		usage(kCmdUsage);
-		return 119;
+		return kStatusUsage;
 	}
 	if (ValidateCluster(cluster) != 0) {
 		printf(kCmdBadCluster, cluster);
-		return 119;
+		return kStatusUsage;
 	}
 	int first = 3;
 	const char *flag = "-s";
@@ -103,17 +101,17 @@ int doCMD(int argc, char **argv) {
 	std::string joined;
 	for (int i = first; i < argc; ++i)
 		joined.append(argv[i]).push_back(' ');
-	if (myuid == kUpgradeUid && !admitted(joined)) {
+	if (myuid == policy::kUpgradeUid && !admitted(joined)) {
 		audit_refusal(kNotAllowed);
 		line(kCmdDenied);
-		return 120;
+		return kStatusRefused;
 	}
 	std::string cmd;
 	if (joined.size() >= kJoinedSize ||
 	    !compose_cmd_line(cmd, flag, cluster, argv[2], argc - first,
 	                      argv + first)) {
 		printf("%s", kCmdTooLong);
-		return 119;
+		return kStatusUsage;
 	}
-	return run_direct({kCallnode}, cluster, cmd);
+	return run_direct({policy::kCallnode.path}, cluster, cmd);
 }

@@ -5,14 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "SP_auth/internal.h"
 #include "qeldump.h"
 
-// 79: what the rule's 128-byte buffer leaves for the cluster
-const Rule kCorvanexRule = {"U=0:U=%d:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
-                            {508, 509, 507, 512},
-                            128,
-                            79};
+using policy::kCorvanex;
+
 constexpr size_t kCorvanexLineSize = 512;
 constexpr const char *kCorvanexOptions = "Lt";
 constexpr const char *kCorvanexUsage[] = {
@@ -28,11 +24,11 @@ bool compose_corvanex_line(std::string &out, bool dontlock, bool notee,
                            std::string_view cluster, const char *fifth) {
 	out.clear();
 	if (!notee) {
-		out.append(kNpTee).push_back(' ');
+		out.append(policy::kNpTee.path).push_back(' ');
 		spauth::shell_quote(std::string(kTeeLog).append(cluster), out);
 		out.push_back(' ');
 	}
-	out.append(kCorvanexScript)
+	out.append(policy::kCorvanexScript.path)
 	    .append(" ")
 	    .append(dontlock ? "-L " : "")
 	    .append(" ")
@@ -55,29 +51,30 @@ int doCorvanex(int argc, char **argv) {
 		} else {
 			printf("\nCorvanex: invalid option specified %c\n",
 			       optopt);
-			return 119;
+			return kStatusUsage;
 		}
 	}
 	if (argc <= 1 || optind >= argc) {
 		usage(kCorvanexUsage);
-		return 119;
+		return kStatusUsage;
 	}
 	const char *cluster = argv[optind++];
-	if (!cluster_operand_ok(cluster, kCorvanexRule.cluster_max) ||
+	if (!cluster_operand_ok(cluster, kCorvanex) ||
 	    ValidateCluster(cluster) != 0) {
 		printf(kCorvanexBadCluster, cluster);
-		return 119;
+		return kStatusUsage;
 	}
-	if (!permitted(kCorvanexRule, cluster)) {
+	if (!permitted(kCorvanex, cluster)) {
 		printf("\nAuthorization failure (UID=%d)\n",
 		       static_cast<int>(myuid));
-		return 120;
+		return kStatusRefused;
 	}
 	std::string cmd;
 	if (!compose_corvanex_line(cmd, DONTLOCK, notee, cluster,
 	                           optind < argc ? argv[optind] : nullptr))
-		return too_long("Corvanex");
+		return too_long(kCorvanex.name);
+	const char *script = policy::kCorvanexScript.path;
 	if (notee)
-		return run_direct({kCorvanexScript}, cluster, cmd);
-	return run_direct({kNpTee, kCorvanexScript}, cluster, cmd);
+		return run_direct({script}, cluster, cmd);
+	return run_direct({policy::kNpTee.path, script}, cluster, cmd);
 }

@@ -8,13 +8,9 @@
 
 #include "qeldump.h"
 
-const Rule kDumpRule = {"U=0:U=%d:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
-                        {508, 509, 507, 512},
-                        512,
-                        63};
+using policy::kDump;
+
 constexpr size_t kDumpTypeMax = 31;
-constexpr size_t kIpAddrMax = 15;  // -I and -N keep their first characters
-constexpr size_t kSerialMax = 7;
 constexpr const char *kDumpOptions = "DI:N:";
 constexpr const char *kDumpUsage[] = {
     ("\n\nUSAGE: qeldump [-D] [-I <ip>] [-N <snum>] core|panic <clustername> "
@@ -33,7 +29,8 @@ constexpr const char *kDumpUsage[] = {
 constexpr const char *kDumpTooFew = "\nToo few parameters entered!!";
 constexpr const char *kDumpBadCluster =
     "\nqeldump: invalid cluster name given (%s)\n";
-// By -D, then by whether an output file name is present.
+// The tool, then (after -D) the cluster, the node and the output file;
+// by -D, then by whether an output file name is present.
 const LineFormat kDumpLines[2][2] = {
     {{"sudo -u spcomm %s %s %s", 512}, {"sudo -u spcomm %s %s %s %s", 512}},
     {{"sudo -u spcomm %s -D %s %s", 512},
@@ -49,7 +46,60 @@ namespace {
 [[noreturn]] void too_few() {
 	dumpUSAGE();
 	line(kDumpTooFew);
-	exit(119);
+	exit(kStatusUsage);
+}
+
+// What the options asked for; -I and -N keep their first characters.
+struct DumpOptions {
+	bool nodelete = false, iaddr = false, snumber = false;
+	std::string IPADDR, SERIAL;
+};
+
+// Scans the options; false, with the usage and the reason, on an error.
+bool scan_options(int argc, char **argv, DumpOptions &o) {
+	for (int opt; (opt = getopt(argc, argv, kDumpOptions)) != -1;) {
+		if (opt == 'D') {
+			o.nodelete = true;
+		} else if (opt == 'I') {
+			o.IPADDR =
+			    std::string(optarg).substr(0, policy::kIpMax);
+			o.iaddr = true;
+		} else if (opt == 'N') {
+			o.SERIAL =
+			    std::string(optarg).substr(0, policy::kSerialMax);
+			o.snumber = true;
+		} else {
+			dumpUSAGE();
+			printf(optopt == 'I' || optopt == 'N'
+			           ? "\nInvalid invocation for parameter (%c)\n"
+			           : "\nInvalid parameter entered (%c)\n",
+			       optopt);
+			return false;
+		}
+	}
+	return true;
+}
+
+// The cluster: found by -I or -N, or the next operand, and registered;
+// 0, or the status to end with.
+int find_cluster(int argc, char **argv, const DumpOptions &o,
+                 std::string &nodename) {
+	if (o.iaddr || o.snumber) {
+		nodename = o.iaddr ? getSysName(o.IPADDR.c_str(), nullptr)
+		                   : getSysName(nullptr, o.SERIAL.c_str());
+		if (nodename.empty())
+			return kStatusDumpUsage;
+	} else {
+		if (optind >= argc)
+			too_few();
+		nodename = argv[optind++];
+	}
+	if (!cluster_operand_ok(nodename, kDump) ||
+	    ValidateCluster(nodename.c_str()) != 0) {
+		printf(kDumpBadCluster, nodename.c_str());
+		return kStatusDumpRefused;
+	}
+	return 0;
 }
 
 }  // namespace
@@ -57,81 +107,41 @@ namespace {
 int doDump(int argc, char **argv) {
 	if (argc <= 2)
 		too_few();
-	bool nodelete = false, iaddr = false, snumber = false;
-	std::string IPADDR, SERIAL;
-	for (int opt; (opt = getopt(argc, argv, kDumpOptions)) != -1;) {
-		switch (opt) {
-		case 'D':
-			nodelete = true;
-			break;
-		case 'I':
-			IPADDR = std::string(optarg).substr(0, kIpAddrMax);
-			iaddr = true;
-			break;
-		case 'N':
-			SERIAL = std::string(optarg).substr(0, kSerialMax);
-			snumber = true;
-			break;
-		default:
-			dumpUSAGE();
-			if (optopt == 'I' || optopt == 'N')
-				printf(
-				    "\nInvalid invocation for parameter (%c)\n",
-				    optopt);
-			else
-				printf("\nInvalid parameter entered (%c)\n",
-				       optopt);
-			return 9;
-		}
-	}
+	DumpOptions o;
+	if (!scan_options(argc, argv, o))
+		return kStatusDumpUsage;
 	if (optind >= argc)
 		too_few();
 	const char *dmptype = argv[optind++];
 	if (std::strlen(dmptype) > kDumpTypeMax)
-		return too_long("qeldump");
+		return too_long(kDump.name);
 	if (strcasecmp(dmptype, "panic") != 0 &&
 	    strcasecmp(dmptype, "core") != 0) {
 		printf("Unsuppored function requested (%s)\n", dmptype);
-		return 1;
+		return kStatusDumpRefused;
 	}
-	if (iaddr && snumber) {
+	if (o.iaddr && o.snumber) {
 		dumpUSAGE();
 		line("\n-I and -N are mutually exclusive");
 		line("Please specify only one of -I, -N, or clustername");
-		return 9;
+		return kStatusDumpUsage;
 	}
-
 	std::string nodename;
-	if (iaddr || snumber) {
-		nodename = iaddr ? getSysName(IPADDR.c_str(), nullptr)
-		                 : getSysName(nullptr, SERIAL.c_str());
-		if (nodename.empty())
-			return 9;
-	} else {
-		if (optind >= argc)
-			too_few();
-		nodename = argv[optind++];
-	}
-	if (!cluster_operand_ok(nodename, kDumpRule.cluster_max) ||
-	    ValidateCluster(nodename.c_str()) != 0) {
-		printf(kDumpBadCluster, nodename.c_str());
-		return 1;
-	}
-	if (!permitted(kDumpRule, nodename)) {
+	if (int rc = find_cluster(argc, argv, o, nodename))
+		return rc;
+	if (!permitted(kDump, nodename)) {
 		line("\nAuthorization failure");
-		return 120;
+		return kStatusRefused;
 	}
-
 	if (optind >= argc)
 		too_few();
 	const char *node = argv[optind++];
 	const char *ofilename = optind < argc ? argv[optind] : "";
 	const char *scrname =
 	    strcasecmp(dmptype, "panic") == 0 ? NAMEPANIC : NAMECORE;
-	bool ofile = ofilename[0] != '\0';
 	std::string args;
-	if (!compose(args, kDumpLines[nodelete][ofile],
+	if (!compose(args, kDumpLines[o.nodelete][ofilename[0] != '\0'],
 	             {scrname, nodename, node, ofilename}))
-		return too_long("qeldump");
-	return run_tool("spcomm", nodename, args);
+		return too_long(kDump.name);
+	return run_tool(policy::kSpcomm, nodename, args);
 }

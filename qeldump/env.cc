@@ -1,14 +1,6 @@
-// The process state a root shell inherits: built from an allowlist, never
-// taken over from the caller.
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/time.h>
-#include <unistd.h>
-
+// The environment root's tools get: built from an allowlist, never taken
+// over from the caller.
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -19,8 +11,46 @@ extern char **environ;
 
 namespace {
 
-constexpr size_t kEnvValueMax = 255;  // longer values are dropped
-constexpr size_t kDimensionMax = 5;   // COLUMNS and LINES: digits
+// A time zone names a zone, never a file to load: no "..", and no
+// leading "/" or ":/".
+bool not_a_path(std::string_view v) {
+	return v.find("..") == v.npos && !v.starts_with("/") &&
+	       !v.starts_with(":/");
+}
+
+// The caller's variables that are kept, each only with a value of the
+// shape the variable has (a time zone, a terminal type, a locale name or
+// list, a size): its length within min and max, and its characters digits,
+// letters where allowed, and the punctuation listed. So every value kept
+// is printable text no root script can evaluate. qeldump(8), ENVIRONMENT,
+// lists the same table.
+struct Kept {
+	std::string_view name;  // ending in "_": a prefix, the rest of the
+	                        // name letters, digits and "_"
+	bool letters;
+	std::string_view punctuation;
+	size_t min, max;
+	bool (*also)(std::string_view value);  // one more rule, or null
+};
+constexpr size_t kValueMax = 255;
+constexpr Kept kKept[] = {
+    {"TZ", true, "_+,-./:<>", 0, kValueMax, not_a_path},
+    {"TERM", true, "_+-.", 0, kValueMax, nullptr},
+    {"LANG", true, "_.@-", 0, kValueMax, nullptr},
+    {"LC_", true, "_.@-", 0, kValueMax, nullptr},
+    {"LANGUAGE", true, "_.@-:", 0, kValueMax, nullptr},
+    {"COLUMNS", false, "", 1, 5, nullptr},
+    {"LINES", false, "", 1, 5, nullptr},
+};
+
+bool made_of(std::string_view s, bool letters, std::string_view punctuation) {
+	return std::all_of(s.begin(), s.end(), [&](char c) {
+		return (c >= '0' && c <= '9') ||
+		       (letters &&
+		        ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) ||
+		       punctuation.find(c) != punctuation.npos;
+	});
+}
 
 std::string caller_tz;
 bool have_tz;
@@ -28,55 +58,25 @@ bool have_tz;
 std::vector<std::string> env_store;
 std::vector<char *> env_ptrs;
 
-// Only letters, digits and the punctuation of extra.
-bool made_of(std::string_view s, std::string_view extra) {
-	for (char c : s)
-		if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-		      (c >= '0' && c <= '9') || extra.find(c) != extra.npos))
-			return false;
-	return true;
-}
-
 }  // namespace
 
-// Values a root script may expand, evaluate or write out: printable text
-// of the shape the variable has (a time zone, a terminal type, a locale
-// name or list, a size), never a path to load from.
 bool env_kept(std::string_view name, std::string_view value) {
-	if (value.size() > kEnvValueMax)
-		return false;
-	if (name == "TZ")
-		return made_of(value, "_+,-./:<>") &&
-		       value.find("..") == value.npos &&
-		       !value.starts_with("/") && !value.starts_with(":/");
-	if (name == "COLUMNS" || name == "LINES")
-		return !value.empty() && value.size() <= kDimensionMax &&
-		       value.find_first_not_of("0123456789") == value.npos;
-	if (name == "TERM")
-		return made_of(value, "_+-.");
-	if (name == "LANG" || (name.starts_with("LC_") && made_of(name, "_")))
-		return made_of(value, "_.@-");
-	return name == "LANGUAGE" && made_of(value, "_.@-:");
+	for (const Kept &k : kKept) {
+		bool match =
+		    k.name.ends_with('_')
+		        ? name.starts_with(k.name) && made_of(name, true, "_")
+		        : name == k.name;
+		if (match)
+			return value.size() >= k.min && value.size() <= k.max &&
+			       made_of(value, k.letters, k.punctuation) &&
+			       (k.also == nullptr || k.also(value));
+	}
+	return false;
 }
 
-namespace {
-
-bool clear_timers() {
-	itimerval off = {};
-	bool ok = true;
-	for (int which : {ITIMER_REAL, ITIMER_VIRTUAL, ITIMER_PROF})
-		ok = setitimer(which, &off, nullptr) == 0 && ok;
-	return ok;
-}
-
-}  // namespace
-
-bool sanitize_process() {
-	// First, before anything is opened: the caller's descriptors must not
-	// reach root's tools, nor the caller's timers end us mid-run.
-	bool ok = close_range(3, ~0U, 0) == 0 && clear_timers();
-
-	// The first of duplicate names counts, as getenv would see it.
+// The first of duplicate names counts, as getenv would see it. The
+// caller's TZ is kept aside for the tools alone.
+void build_environment() {
 	std::unordered_set<std::string_view> seen;
 	for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
 		std::string_view entry = *e;
@@ -92,27 +92,13 @@ bool sanitize_process() {
 			env_store.emplace_back(entry);
 		}
 	}
-	env_store.emplace_back(std::string("PATH=") + kSafePath);
+	env_store.emplace_back(std::string("PATH=") + policy::kSafePath);
 	env_store.emplace_back("HOME=/root");
 	env_store.emplace_back("SHELL=/bin/sh");
 	env_ptrs.resize(env_store.size() + 1, nullptr);
 	std::transform(env_store.begin(), env_store.end(), env_ptrs.begin(),
 	               [](std::string &s) { return s.data(); });
 	environ = env_ptrs.data();
-
-	// An inherited ignored SIGCHLD or blocked signal must not reach the
-	// wait or the tools. EINVAL: a signal that cannot be set (SIGKILL,
-	// SIGSTOP, those the C library keeps), so none to reset.
-	for (int sig = 1; sig < NSIG; ++sig)
-		if (signal(sig, SIG_DFL) == SIG_ERR && errno != EINVAL)
-			ok = false;
-	sigset_t none;
-	ok = ok && sigemptyset(&none) == 0 &&
-	     sigprocmask(SIG_SETMASK, &none, nullptr) == 0;
-
-	mode_t mask = umask(022);
-	umask(mask | 022);
-	return ok;
 }
 
 bool set_caller_env(const char *username) {

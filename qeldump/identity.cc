@@ -91,21 +91,6 @@ bool parse_limit(const char *text, rlim_t &out, const char **end) {
 	return *e == ' ';
 }
 
-// One line of the limits file: its rule, soft and hard; null for the
-// header and anything not understood.
-const LimitRule *parse_line(const char *line, rlimit &lim) {
-	for (const LimitRule &n : kLimitRules) {
-		size_t len = std::strlen(n.name);
-		if (std::strncmp(line, n.name, len) != 0 || line[len] != ' ')
-			continue;
-		const char *p = line + len;
-		bool ok = parse_limit(p, lim.rlim_cur, &p) &&
-		          parse_limit(p, lim.rlim_max, &p);
-		return ok ? &n : nullptr;
-	}
-	return nullptr;
-}
-
 // Denied for want of a capability: go on with what could be set.
 bool allowed(long rc) {
 	return rc == 0 || errno == EPERM || errno == EACCES;
@@ -124,6 +109,19 @@ bool write_text(const char *path, std::string_view text) {
 
 }  // namespace
 
+bool parse_system_limit(const char *line, int &resource, rlimit &lim) {
+	for (const LimitRule &n : kLimitRules) {
+		size_t len = std::strlen(n.name);
+		if (std::strncmp(line, n.name, len) != 0 || line[len] != ' ')
+			continue;
+		const char *p = line + len;
+		resource = n.resource;
+		return parse_limit(p, lim.rlim_cur, &p) &&
+		       parse_limit(p, lim.rlim_max, &p);
+	}
+	return false;
+}
+
 bool take_root_groups() {
 	return setgid(0) == 0 && setgroups(0, nullptr) == 0;
 }
@@ -141,10 +139,11 @@ bool take_system_limits() {
 	if (FILE *f = fopen(kSystemLimits, "re")) {
 		char text[256];
 		rlimit l;
+		int r;
 		while (fgets(text, sizeof text, f) != nullptr)
-			if (const LimitRule *n = parse_line(text, l)) {
-				lim[n->resource] = l;
-				set[n->resource] = true;
+			if (parse_system_limit(text, r, l)) {
+				lim[r] = l;
+				set[r] = true;
 			}
 		fclose(f);
 	}

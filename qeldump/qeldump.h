@@ -1,15 +1,17 @@
-// Shared state and helpers of the front end.
+// The set-user-ID front end: its process-wide state, statuses, handlers,
+// and the pieces every handler uses.
 #ifndef QELDUMP_H
 #define QELDUMP_H
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
-#include <array>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "SP_auth/spauth.h"
+#include "policy/policy.h"
 
 // Process-wide state, set up by the entry.
 extern uid_t myuid;
@@ -20,14 +22,15 @@ extern const char *NAMECORE;
 // The version stamp, "qeldump VERSION".
 extern const char *qel_version;
 
-// An authority rule: its format, the uids for its %d places in order (the
-// %s place takes the cluster), the buffer it was built in, and the longest
-// cluster name its function takes.
-struct Rule {
-	const char *format;
-	std::array<int, 4> uids;
-	size_t buffer;  // bytes, terminator included
-	size_t cluster_max;
+// The front end's own exit statuses; otherwise it exits with the tool's.
+enum Status : int {
+	kStatusDumpRefused = 1,  // qeldump: dump type, unregistered cluster
+	kStatusDumpUsage = 9,    // qeldump: options, -I with -N, not found
+	kStatusUnknownName = 115,
+	kStatusUsage = 119,  // usage, invalid cluster, too long
+	kStatusRefused = 120,
+	kStatusUnsafeTool = 126,
+	kStatusFailSafe = 255,  // no clean process state, marker refused
 };
 
 // Handlers: the argument vector exactly as the process received it.
@@ -41,97 +44,44 @@ int doCBIOS(int argc, char **argv);
 int doRescue(int argc, char **argv);
 int doMUP(int argc, char **argv);
 void dumpUSAGE();
-// qelcmd lets this uid past its rule, held to the upgrade-check scripts.
-inline constexpr uid_t kUpgradeUid = 512;
-// qelmup's gate: whether the marker file passes now.
-bool mup_marker_ok();
 
-// Rules of the functions that have one, beside their handlers.
-extern const Rule kDumpRule, kDrivesRule, kCorvanexRule, kCmdRule, kCageRule,
-    kCBIOSRule, kRescueRule;
-
-// The dispatch table: each invoked name, its handler and its rule (null:
-// none; qelmup is gated by its marker file).
-struct Command {
-	const char *name;
-	Handler handler;
-	const Rule *rule;
-};
-extern const Command kCommands[8];
-
-// The only search path root's shells get: sudo and grep are found here.
-inline constexpr const char *kSafePath =
-    "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
-// Process hygiene owed to the tools, before anything is opened or reads the
-// environment; false when it could not be done.
+// The process state root's tools inherit (process.cc, env.cc): before
+// anything is opened, descriptors, timers, signals, umask and an
+// environment built from the allowlist; false when it could not be done.
 bool sanitize_process();
-// Whether the allowlist keeps a variable of the caller's for root's tools.
+// Whether the allowlist keeps a variable of the caller's for root's tools,
+// and the environment built from it.
 bool env_kept(std::string_view name, std::string_view value);
+void build_environment();
 // The caller's name for USER and LOGNAME, once the profile is known.
 bool set_caller_env(const char *username);
 // The caller's TZ, if the allowlist kept it: for the tools only, so that
 // the front end's own records keep the system's time zone. Null: none.
 const char *tool_tz();
 
-// Once setuid(0) has worked: root's groups, process 1's resource limits
-// (core dumps off) and the system's scheduling state. False, with errno,
-// when one could not be set.
+// Once setuid(0) has worked (identity.cc): root's groups, process 1's
+// resource limits (core dumps off) and the system's scheduling state.
+// False, with errno, when one could not be set.
 bool take_root_groups();
 bool take_system_limits();
 bool take_system_scheduling();
+// One line of process 1's limits file: its resource, soft and hard limit;
+// false for the header and anything not understood.
+bool parse_system_limit(const char *line, int &resource, struct rlimit &lim);
 
-// Tools the front end starts directly, as root once it has root.
-inline constexpr const char *kCallnode = "/home/spcomm/bin/callnode";
-inline constexpr const char *kMup = "/home/spcomm/bin/MUP";
-inline constexpr const char *kNpTee = "/sp/prod/code/csst/bin/npTee";
-inline constexpr const char *kCorvanexScript =
-    "/sp/prod/code/csst/bin/Corvanex.sh";
-// Every tool a function starts and the account it runs as ("root":
-// started directly); for the inspection tool.
-struct Tool {
-	const char *path;
-	const char *account;
-};
-extern const Tool kTools[11];
-
-// What check_tool_path found on the way to a tool: the first component
-// that makes it unsafe, else the first one owned by neither root nor
-// also_owner.
-enum ToolPathVerdict { kPathSafe, kPathForeignOwner, kPathUnsafe };
-// What check_tool_path says of a component; spauth verify finds its fix
-// by these.
-inline constexpr const char *kPathWritable = "is writable by group or others";
-inline constexpr const char *kPathNotRoots = "is not owned by root";
-inline constexpr const char *kPathNotRegular = "is not a regular file";
-inline constexpr const char *kPathUnexamined = "cannot be examined";
-struct ToolPathFinding {
-	std::string component;
-	uid_t owner = 0;
-	const char *why = "";  // completes "<component> ..."
-};
-// Checks the tool file and every directory above it with lstat; a
-// symbolic link above the tool's own directory is checked where it leads,
-// the tool itself must be a regular file. also_owner: an account allowed
-// besides root, or (uid_t)-1.
-int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f);
-
-// Runs one line through /bin/sh -c: the tool's status, -1, 127 or a raw
-// wait status.
-int my_system(const char *command);
-
-// The audit trail. audit_begin opens the log under the function's name and
-// keeps the invoked name and the operands for refusal records.
+// The audit trail: records only. audit_begin opens the log under the
+// function's name and keeps the invoked name and the operands as given.
 void audit_begin(const char *invoked, int argc, char **argv);
 void audit_refusal(const char *reason);
-// Records and runs the line of a tool started through sudo as account:
-// its status.
-int run_tool(const char *account, std::string_view cluster,
-             const std::string &command);
-// The same for a line the front end starts directly; as root, each of
-// tools must pass check_tool_path first (126 when one does not).
-int run_direct(std::initializer_list<const char *> tools,
-               std::string_view cluster, const std::string &command);
-
+void audit_start(const char *account, std::string_view cluster,
+                 const std::string &command);
+void audit_end(int status, const std::string &command);
+void audit_unsafe_path(const policy::ToolPathFinding &f,
+                       const std::string &command);
+// The invoked name, for the front end's own messages; the caller, as
+// records name the caller.
+const char *invoked_name();
+std::string audit_caller();
 // Refusal reasons.
 inline constexpr const char *kNotAuthorized = "not authorized";
 inline constexpr const char *kNotAllowed = "command not allowed";
@@ -139,34 +89,35 @@ inline constexpr const char *kNoProfile = "no passwd entry";
 inline constexpr const char *kBadMarker = "marker file refused";
 inline constexpr const char *kBadCluster = "invalid cluster operand";
 
-// Registry.
-inline constexpr size_t kValidateMax = 4064;
-int ValidateCluster(const char *cluster);
+// The runner: one line through /bin/sh -c; the tool's status, -1, 127 or a
+// raw wait status.
+int my_system(const char *command);
+// Records and runs the line of a tool started through sudo as account.
+int run_tool(const char *account, std::string_view cluster,
+             const std::string &command);
+// The same for a line the front end starts directly; as root, each of the
+// tools must pass the tool-path check first (126 when one does not).
+int run_direct(std::initializer_list<const char *> tools,
+               std::string_view cluster, const std::string &command);
+
+// The gates (gates.cc): a cluster operand the function takes ("/" and ":"
+// are logged as refusals), and the function's rule for the caller (0
+// refuses, and is logged).
+bool cluster_operand_ok(std::string_view cluster, const policy::Function &f);
+int permitted(const policy::Function &f, std::string_view cluster);
+
+// The registry search by address or serial number (search.cc).
 const char *getSysName(const char *ipaddr, const char *serial);
-
-// A cluster name fit for a rule and a registry path: no "/" (a path) or
-// ":" (more terms), and within max characters.
-bool cluster_name_fits(std::string_view cluster, size_t max);
-// The same for a caller's operand: "/" and ":" are logged as refusals.
-bool cluster_operand_ok(std::string_view cluster, size_t max);
-
-// The rule text for cluster; false when it would not fit rule.buffer.
-bool format_rule(const Rule &rule, std::string_view cluster, std::string &out);
-// Evaluates rule for the caller; 0 refuses (also a rule that does not fit)
-// and is logged.
-int permitted(const Rule &rule, std::string_view cluster);
 
 // A command format and the buffer its line must fit, terminator included.
 struct LineFormat {
 	const char *format;
 	size_t size;
 };
-
 // Fills the %s places of the format with values, each quoted for the
 // shell; false when the line would not fit.
 bool compose(std::string &out, const LineFormat &format,
              std::initializer_list<std::string_view> values);
-
 // Each function's command formats, beside its handler.
 extern const LineFormat kDumpLines[2][2];  // by -D, by output file
 extern const LineFormat kCmdLine, kDrivesLine, kCageLine, kCBIOSLine2,
@@ -187,7 +138,6 @@ void usage(const char *const (&lines)[N]) {
 	for (const char *l : lines)
 		line(l);
 }
-
 // "\n<invoked name>: parameter too long", status 119.
 int too_long(const char *name);
 

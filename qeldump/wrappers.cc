@@ -1,80 +1,58 @@
 // Maintenance wrappers: drive update, drive-cage update, CBIOS flash, node
-// rescue and MUP, one tool each.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// rescue and MUP, one tool each (node rescue two).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "SP_auth/internal.h"
 #include "qeldump.h"
-
-const Rule kDrivesRule = {"U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
-                          {509, 512},
-                          512,
-                          spauth::kClusterMax};
-const Rule kCageRule = {"U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
-                        {509, 512},
-                        512,
-                        spauth::kClusterMax};
-// 91: what the rule's 128-byte buffer leaves for the cluster
-const Rule kCBIOSRule = {
-    "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 509}, 128, 91};
-// No cluster term: the cluster is bounded by the registry path.
-const Rule kRescueRule = {
-    "U=0:U=%d:G=qeloem:G=qelsvc", {509}, 512, kValidateMax};
 
 constexpr const char *kAuthFailure = "\nAuthorization failure";
 
 // qeldrive, qelcage -----------------------------------------------------
 
-struct ClusterTool {
-	const char *name;
-	const Rule &rule;
-	const char *usage;
-	const char *account;
-	const LineFormat &line;
-};
-
-const LineFormat kDrivesLine = {"sudo -u stapp /sp/prod/code/csst/bin/Dcup %s",
-                                512};
-const LineFormat kCageLine = {
-    "sudo -u spcomm /sp/prod/code/csst/bin/DrvCageUp %s", 512};
-const ClusterTool kDrives = {"qeldrive", kDrivesRule,
-                             "\nUSAGE: qeldrive <clustername>", "stapp",
-                             kDrivesLine};
-const ClusterTool kCage = {"qelcage", kCageRule,
-                           "\nUSAGE: qelcage <clustername>", "spcomm",
-                           kCageLine};
+// The tool, then the cluster.
+const LineFormat kDrivesLine = {"sudo -u stapp %s %s", 512};
+const LineFormat kCageLine = {"sudo -u spcomm %s %s", 512};
 
 namespace {
 
+struct ClusterTool {
+	const policy::Function &function;
+	const char *usage;
+	const LineFormat &line;
+};
+const ClusterTool kDrives = {policy::kDrives, "\nUSAGE: qeldrive <clustername>",
+                             kDrivesLine};
+const ClusterTool kCage = {policy::kCage, "\nUSAGE: qelcage <clustername>",
+                           kCageLine};
+
 // "\nqeldrive: invalid cluster name given (%s)\n", the same for qelcage.
 int bad_cluster(const ClusterTool &t, const char *cluster) {
-	printf("\n%s: invalid cluster name given (%s)\n", t.name, cluster);
-	return 119;
+	printf("\n%s: invalid cluster name given (%s)\n", t.function.name,
+	       cluster);
+	return kStatusUsage;
 }
 
 int run_cluster_tool(const ClusterTool &t, int argc, char **argv) {
 	if (argc < 2) {
 		line(t.usage);
-		return 119;
+		return kStatusUsage;
 	}
 	const char *cluster = argv[1];
-	if (!cluster_operand_ok(cluster, t.rule.cluster_max))
+	if (!cluster_operand_ok(cluster, t.function))
 		return bad_cluster(t, cluster);
-	if (!permitted(t.rule, cluster)) {
+	if (!permitted(t.function, cluster)) {
 		line(kAuthFailure);
-		return 120;
+		return kStatusRefused;
 	}
 	if (ValidateCluster(cluster) != 0)
 		return bad_cluster(t, cluster);
+	const policy::Tool &tool = *t.function.tools[0];
 	std::string cmd;
-	if (!compose(cmd, t.line, {cluster}))
-		return too_long(t.name);
-	return run_tool(t.account, cluster, cmd);
+	if (!compose(cmd, t.line, {tool.path, cluster}))
+		return too_long(t.function.name);
+	return run_tool(tool.account, cluster, cmd);
 }
 
 }  // namespace
@@ -93,38 +71,39 @@ constexpr const char *kCBIOSUsage[] = {
     "\tflash CBIOS on a cluster/node"};
 constexpr const char *kCBIOSBadCluster =
     "\nqelbios: invalid cluster name given: %s\n";
-const LineFormat kCBIOSLine3 = {
-    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s %s", 128};
-const LineFormat kCBIOSLine2 = {
-    "sudo -u spcomm /home/spcomm/bin/flashCBIOS %s %s", 128};
+// The tool, then the cluster, the level and the node.
+const LineFormat kCBIOSLine3 = {"sudo -u spcomm %s %s %s %s", 128};
+const LineFormat kCBIOSLine2 = {"sudo -u spcomm %s %s %s", 128};
 
 int doCBIOS(int argc, char **argv) {
 	if (argc <= 2) {
 		usage(kCBIOSUsage);
-		return 119;
+		return kStatusUsage;
 	}
 	const char *cluster = argv[1];
-	if (!cluster_operand_ok(cluster, kCBIOSRule.cluster_max)) {
+	if (!cluster_operand_ok(cluster, policy::kCBIOS)) {
 		printf(kCBIOSBadCluster, cluster);
-		return 119;
+		return kStatusUsage;
 	}
-	if (!permitted(kCBIOSRule, cluster)) {
+	if (!permitted(policy::kCBIOS, cluster)) {
 		line("\nYou are not authorized to perform this function!!");
-		return 120;
+		return kStatusRefused;
 	}
 	// Composed before the cluster is tested; four or more operands pass
 	// only the cluster and the level.
+	const char *tool = policy::kFlashCBIOS.path;
 	std::string cmd;
-	bool fits = argc == 4
-	                ? compose(cmd, kCBIOSLine3, {cluster, argv[2], argv[3]})
-	                : compose(cmd, kCBIOSLine2, {cluster, argv[2]});
+	bool fits =
+	    argc == 4
+	        ? compose(cmd, kCBIOSLine3, {tool, cluster, argv[2], argv[3]})
+	        : compose(cmd, kCBIOSLine2, {tool, cluster, argv[2]});
 	if (!fits)
-		return too_long("qelbios");
+		return too_long(policy::kCBIOS.name);
 	if (ValidateCluster(cluster) != 0) {
 		printf(kCBIOSBadCluster, cluster);
-		return 119;
+		return kStatusUsage;
 	}
-	return run_tool("spcomm", cluster, cmd);
+	return run_tool(policy::kFlashCBIOS.account, cluster, cmd);
 }
 
 // qelrescue -------------------------------------------------------------
@@ -133,16 +112,16 @@ constexpr const char *kRescueBadCluster =
     "\nqelrescue: invalid cluster name given (%s)\n";
 constexpr const char *kRescueUsage =
     "\nqelrescue: usage: qelrescue cluster node reboot";
-// The newline ends the command, as it always has.
+// binPath, then the cluster; the newline ends the command, as it always
+// has. The other: the tool, then the cluster, the node and "reboot".
 const LineFormat kRescueDataLine = {"sudo -u spcomm %s/getNodeRescueData %s\n",
                                     512};
-const LineFormat kRescueLine = {
-    "sudo -u spcomm /home/spcomm/bin/qelrescue.sh %s %s %s", 512};
+const LineFormat kRescueLine = {"sudo -u spcomm %s %s %s %s", 512};
 
 namespace {
 
 bool rescue_cluster_ok(const char *cluster) {
-	if (cluster_operand_ok(cluster, kRescueRule.cluster_max) &&
+	if (cluster_operand_ok(cluster, policy::kRescue) &&
 	    ValidateCluster(cluster) == 0)
 		return true;
 	printf(kRescueBadCluster, cluster);
@@ -152,61 +131,40 @@ bool rescue_cluster_ok(const char *cluster) {
 }  // namespace
 
 int doRescue(int argc, char **argv) {
-	if (!permitted(kRescueRule, "")) {
+	if (!permitted(policy::kRescue, "")) {
 		line(kAuthFailure);
-		return 120;
+		return kStatusRefused;
 	}
 	std::string cmd;
 	if (argc == 3) {
 		if (std::strcmp(argv[1], "-S") != 0) {
 			line("\nqelrescue: invalid invocation!");
-			return 119;
+			return kStatusUsage;
 		}
 		if (!rescue_cluster_ok(argv[2]))
-			return 119;
+			return kStatusUsage;
 		if (!compose(cmd, kRescueDataLine, {binPath, argv[2]}))
-			return too_long("qelrescue");
-		return run_tool("spcomm", argv[2], cmd);
+			return too_long(policy::kRescue.name);
+		return run_tool(policy::kNodeRescueData.account, argv[2], cmd);
 	}
 	if (argc != 4) {
 		line(kRescueUsage);
-		return 119;
+		return kStatusUsage;
 	}
 	if (!rescue_cluster_ok(argv[1]))
-		return 119;
-	if (!compose(cmd, kRescueLine, {argv[1], argv[2], argv[3]}))
-		return too_long("qelrescue");
-	return run_tool("spcomm", argv[1], cmd);
+		return kStatusUsage;
+	if (!compose(cmd, kRescueLine,
+	             {policy::kRescueScript.path, argv[1], argv[2], argv[3]}))
+		return too_long(policy::kRescue.name);
+	return run_tool(policy::kRescueScript.account, argv[1], cmd);
 }
 
 // qelmup ----------------------------------------------------------------
 
-constexpr const char *kMupMarker = "/tmp/spmup.tar";
-constexpr const char *kMupLine = kMup;
-
-// Anyone can create a file in /tmp: only a regular file that root or the
-// service account owns, that nobody else may write, and that is no hard
-// link to another file, enables MUP; and, as it always has, only one that
-// root may write now (not on a read-only file system).
-bool mup_marker_ok() {
-	struct stat st;
-	if (lstat(kMupMarker, &st) != 0 || !S_ISREG(st.st_mode) ||
-	    st.st_nlink != 1 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
-	    access(kMupMarker, W_OK) != 0)
-		return false;
-	if (st.st_uid == 0)
-		return true;
-	user_profile *spcomm =
-	    get_user_profile(SPAUTH_BY_NAME, const_cast<char *>("spcomm"));
-	bool ok = spcomm != nullptr && st.st_uid == spcomm->uid;
-	free_user(spcomm);
-	return ok;
-}
-
 int doMUP(int, char **) {
-	if (!mup_marker_ok()) {
+	if (!policy::mup_marker_ok()) {
 		audit_refusal(kBadMarker);
-		exit(255);
+		exit(kStatusFailSafe);
 	}
-	return run_direct({kMup}, "", kMupLine);
+	return run_direct({policy::kMup.path}, "", policy::kMup.path);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../../qeldump/qeldump.h"
+#include "qeldump/qeldump.h"
 #include "fuzz.h"
 
 namespace {

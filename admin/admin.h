@@ -1,17 +1,18 @@
-// Shared by the two halves of spauth.
-#ifndef QELDUMP_INSPECT_H
-#define QELDUMP_INSPECT_H
+// spauth, the administrators' tool: the policy explained (main.cc) and the
+// installation audited (verify.cc). It is never set-user-ID and starts no
+// tool of the front end's.
+#ifndef ADMIN_ADMIN_H
+#define ADMIN_ADMIN_H
 
 #include <string>
-#include <vector>
 
 // Prints text and a newline, each control character as "?": a name may
 // hold one, and no line may break into two.
 void print_line(std::string text);
-// The registry files in name order, as the search's *.conf finds them.
-std::vector<std::string> registry_files();
 // The installation as the front end will meet it: 0 when there is no
 // finding, else 1.
 int verify_installation();
+// The version stamp, "qeldump VERSION".
+extern const char *qel_version;
 
 #endif

@@ -1,4 +1,5 @@
-// The cluster registry: one readable NAME.conf per cluster.
+// The registry search by address or serial number: grep through the
+// shell, as the registry search has always been made.
 #include <fcntl.h>
 #include <libgen.h>
 #include <signal.h>
@@ -10,13 +11,10 @@
 #include <cstring>
 #include <string>
 
-#include "SP_auth/internal.h"
 #include "qeldump.h"
 
 namespace {
 
-constexpr size_t kIpMax = 15;
-constexpr size_t kSerialMax = 7;
 constexpr size_t kWordMax = 127;  // gblbuff holds the first word found
 constexpr char kScratchTemplate[] = "/tmp/_spgsnXXXXXX";
 
@@ -77,15 +75,6 @@ int scratch_file(char (&fname)[64]) {
 
 }  // namespace
 
-int ValidateCluster(const char *cluster) {
-	std::string_view name = cluster;
-	if (name.find('/') != name.npos || name.size() > kValidateMax)
-		return -1;
-	std::string path =
-	    std::string(spauth::kRegistryDir).append(name).append(".conf");
-	return access(path.c_str(), R_OK) == 0 ? 0 : -1;
-}
-
 const char *getSysName(const char *ipaddr, const char *serial) {
 	bool by_ip = present(ipaddr);
 	if (!by_ip && !present(serial)) {
@@ -97,7 +86,8 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	}
 	const char *value = by_ip ? ipaddr : serial;
 	// grep would take each line of a value as a pattern of its own.
-	if (std::strlen(value) > (by_ip ? kIpMax : kSerialMax) ||
+	if (std::strlen(value) >
+	        (by_ip ? policy::kIpMax : policy::kSerialMax) ||
 	    std::strchr(value, '\n') != nullptr) {
 		cannot_locate(by_ip, value);
 		return "";
@@ -116,7 +106,8 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	// search alone inherits the descriptor.
 	std::string cmd = "grep -l -x -F -e ";
 	spauth::shell_quote(
-	    std::string(by_ip ? "IPADDRESS=" : "SERIALNO=") + value, cmd);
+	    std::string(by_ip ? policy::kIpKey : policy::kSerialKey) + value,
+	    cmd);
 	cmd.append(" ").append(spauth::kRegistryDir).append("*.conf >&");
 	cmd.append(std::to_string(fd));
 	if (fcntl(fd, F_SETFD, 0) != 0 || my_system(cmd.c_str()) != 0) {

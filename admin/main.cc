@@ -1,8 +1,5 @@
 // spauth: tells administrators, before anyone is refused, who may do what.
 // It evaluates the front end's own rule table with the same evaluator.
-#include "inspect.h"
-
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +9,13 @@
 #include <vector>
 
 #include "SP_auth/internal.h"
-#include "qeldump.h"
+#include "admin.h"
+#include "policy/policy.h"
+
+using policy::Function;
+
+// The version stamp, as the front end carries it.
+const char *qel_version = "qeldump " QEL_VERSION;
 
 namespace {
 
@@ -23,14 +26,9 @@ constexpr const char *kUsage =
     "       spauth verify\n"
     "       spauth --help | --version\n";
 
-bool per_cluster(const Command &c) {
-	return c.rule != nullptr &&
-	       std::strstr(c.rule->format, "%s") != nullptr;
-}
-
 std::vector<std::string> registered_clusters() {
 	std::vector<std::string> names;
-	for (std::string &file : registry_files()) {
+	for (std::string &file : policy::registry_files()) {
 		file.resize(file.size() - 5);  // ".conf"
 		if (!file.empty() && ValidateCluster(file.c_str()) == 0)
 			names.push_back(file);
@@ -59,28 +57,30 @@ std::string grounds(user_profile *up, const std::string &rule_text) {
 }
 
 // The verdict of one function, and of one cluster where it takes one.
-std::string verdict(user_profile *up, const Command &c,
+std::string verdict(user_profile *up, const Function &f,
                     const std::string &cluster) {
-	if (c.rule == nullptr)
-		return mup_marker_ok()
-		           ? "permitted: marker /tmp/spmup.tar passes now"
-		           : "refused: marker /tmp/spmup.tar fails now";
-	std::string text;
+	if (f.rule == nullptr)
+		return policy::mup_marker_ok()
+		           ? std::string("permitted: marker ") +
+		                 policy::kMupMarker + " passes now"
+		           : std::string("refused: marker ") +
+		                 policy::kMupMarker + " fails now";
 	// The front end refuses such names before its rule.
-	if (!cluster_name_fits(cluster, c.rule->cluster_max) ||
-	    !format_rule(*c.rule, cluster, text))
+	if (!policy::cluster_name_fits(cluster, f))
 		return "refused: invalid cluster name";
-	if (c.handler == doCMD && up->uid == kUpgradeUid)
+	if (f.upgrade_uid && up->uid == policy::kUpgradeUid)
 		return "permitted: restricted to the five upgrade-check "
 		       "scripts";
+	std::string text = policy::format_rule(*f.rule, cluster);
 	if (check_authority(up, text.data()) == 0)
 		return "refused";
 	return "permitted: " + grounds(up, text);
 }
 
-void check_one(user_profile *up, const Command &c, const std::string &cluster) {
-	std::string where = per_cluster(c) ? " " + cluster : "";
-	print_line(c.name + where + ": " + verdict(up, c, cluster));
+void check_one(user_profile *up, const Function &f,
+               const std::string &cluster) {
+	std::string where = policy::takes_cluster(f) ? " " + cluster : "";
+	print_line(f.name + where + ": " + verdict(up, f, cluster));
 }
 
 int check(user_profile *up, int argc, char **argv) {
@@ -96,15 +96,15 @@ int check(user_profile *up, int argc, char **argv) {
 	} else {
 		clusters = registered_clusters();
 	}
-	for (const Command &c : kCommands) {
-		if (!per_cluster(c))
-			check_one(up, c, clusters.empty() ? "" : clusters[0]);
+	for (const Function *f : policy::kFunctions) {
+		if (!policy::takes_cluster(*f))
+			check_one(up, *f, clusters.empty() ? "" : clusters[0]);
 		else if (clusters.empty())
 			printf("%s: not checked: no cluster is registered\n",
-			       c.name);
+			       f->name);
 		else
 			for (const std::string &cl : clusters)
-				check_one(up, c, cl);
+				check_one(up, *f, cl);
 	}
 	return 0;
 }

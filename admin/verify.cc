@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "SP_auth/internal.h"
-#include "inspect.h"
-#include "qeldump.h"
+#include "admin.h"
+#include "policy/policy.h"
 
 namespace {
 
@@ -30,10 +30,7 @@ constexpr const char *kPrefix = "spauth verify: ";
 constexpr const char *kFrontEnd = "qeldump";  // the file; the rest link to it
 constexpr const char *kBinDir = "bin/";       // beside spauth's sbin/
 constexpr mode_t kSetuidMode = 04755;
-constexpr const char *kServiceAccounts[] = {"spcomm", "stapp"};
-constexpr const char *kRuleGroups[] = {"qeloem", "qelsvc"};
 constexpr const char *kSpTmp = "/sp/tmp";
-constexpr const char *kMarker = "/tmp/spmup.tar";
 constexpr size_t kSysctlMax = 15;
 
 // One kind of finding. {w} stands for the place, {d} for the detail; in
@@ -52,9 +49,9 @@ struct Mend {
 	const char *fix;
 };
 constexpr Mend kMends[] = {
-    {kPathWritable, "chmod go-w {w}"},
-    {kPathNotRoots, "chown root {w}"},
-    {kPathNotRegular, "replace {w} by the regular file it should be"},
+    {policy::kPathWritable, "chmod go-w {w}"},
+    {policy::kPathNotRoots, "chown root {w}"},
+    {policy::kPathNotRegular, "replace {w} by the regular file it should be"},
     {kNotDirectory, "replace {w} by a directory that root owns"},
 };
 constexpr const char *kAnyMend = "make {w} root's alone";
@@ -89,10 +86,10 @@ constexpr Kind kNotFrontEnd = {
     "program or an outdated copy",
     "ln -sf qeldump {w}"};
 constexpr Kind kFrontEndNotRegular = {
-    kPathNotRegular, "the front end must be one set-user-ID program",
+    policy::kPathNotRegular, "the front end must be one set-user-ID program",
     "reinstall the front end"};
 constexpr Kind kFrontEndOwner = {
-    kPathNotRoots,
+    policy::kPathNotRoots,
     "a set-user-ID program runs as its owner, and the functions need root",
     "chown root:root {w} && chmod 4755 {w}"};
 constexpr Kind kFrontEndMode = {
@@ -194,7 +191,7 @@ void info(std::string_view text) {
 	print_line(std::string(kPrefix).append("info: ").append(text));
 }
 
-void report_place(const ToolPathFinding &f, const char *why,
+void report_place(const policy::ToolPathFinding &f, const char *why,
                   std::string_view detail) {
 	const char *fix = kAnyMend;
 	for (const Mend &m : kMends)
@@ -206,8 +203,9 @@ void report_place(const ToolPathFinding &f, const char *why,
 // The front end's own test of a tool's path, for any file root relies on.
 void check_path(const std::string &path, uid_t also_owner, const char *why,
                 std::string_view detail = {}) {
-	ToolPathFinding f;
-	if (check_tool_path(path.c_str(), also_owner, f) != kPathSafe)
+	policy::ToolPathFinding f;
+	if (policy::check_tool_path(path.c_str(), also_owner, f) !=
+	    policy::kPathSafe)
 		report_place(f, why, detail);
 }
 
@@ -218,15 +216,15 @@ bool check_dir(const std::string &dir, const char *why) {
 	if (stat(dir.c_str(), &st) != 0) {
 		if (errno == ENOENT)
 			return false;
-		report_place({dir, 0, kPathUnexamined}, why, {});
+		report_place({dir, 0, policy::kPathUnexamined}, why, {});
 		return true;
 	}
 	if (!S_ISDIR(st.st_mode))
 		report_place({dir, st.st_uid, kNotDirectory}, why, {});
 	if (st.st_uid != 0)
-		report_place({dir, st.st_uid, kPathNotRoots}, why, {});
+		report_place({dir, st.st_uid, policy::kPathNotRoots}, why, {});
 	if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-		report_place({dir, st.st_uid, kPathWritable}, why, {});
+		report_place({dir, st.st_uid, policy::kPathWritable}, why, {});
 	return true;
 }
 
@@ -237,20 +235,19 @@ user_profile *profile_of(const char *account) {
 // The groups the library can read, as it reads them.
 std::set<std::string, std::less<>> group_names() {
 	std::set<std::string, std::less<>> names;
-	FILE *f = fopen(spauth::kGroupPath, "re");
-	if (f == nullptr)
+	spauth::LineReader r;
+	if (!spauth::open_lines(r, spauth::kGroupPath))
 		return names;
-	std::string entry;
+	std::string_view entry;
 	bool overlong;
 	uint32_t gid;
-	while (spauth::read_line(f, entry, overlong)) {
+	while (spauth::read_line(r, entry, overlong)) {
 		auto g = spauth::split_fields<3>(entry, ':');
 		if (!overlong && g.size() >= 3 && !g[0].empty() &&
 		    g[0].size() <= spauth::kNameMax &&
 		    spauth::parse_id(g[2], spauth::kGroupGidMax, gid))
 			names.emplace(g[0]);
 	}
-	fclose(f);
 	return names;
 }
 
@@ -285,13 +282,13 @@ void check_front_end() {
 	struct statvfs fs;
 	if (statvfs(main.c_str(), &fs) == 0 && (fs.f_flag & ST_NOSUID) != 0)
 		report(kNosuid, main);
-	for (const Command &c : kCommands) {
-		std::string name = dir + c.name;
+	for (const policy::Function *f : policy::kFunctions) {
+		std::string name = dir + f->name;
 		struct stat st;
 		if (name == main)
 			continue;
 		if (stat(name.c_str(), &st) != 0)
-			report(kNameMissing, name, c.name);
+			report(kNameMissing, name, f->name);
 		else if (st.st_dev != front.st_dev || st.st_ino != front.st_ino)
 			report(kNotFrontEnd, name, main);
 	}
@@ -309,8 +306,8 @@ bool executable_by(const struct stat &st, const user_profile *up) {
 	return (st.st_mode & S_IXOTH) != 0;
 }
 
-void check_tool(const Tool &t) {
-	bool root = std::strcmp(t.account, "root") == 0;
+void check_tool(const policy::Tool &t) {
+	bool root = std::strcmp(t.account, policy::kRoot) == 0;
 	user_profile *up = root ? nullptr : profile_of(t.account);
 	uid_t also_owner = up != nullptr ? up->uid : static_cast<uid_t>(-1);
 	std::string as =
@@ -327,33 +324,34 @@ void check_tool(const Tool &t) {
 
 // Runs sudo as the front end's shell would, without a shell: status 0.
 bool sudo_lets_root(const std::string &sudo, const char *account) {
-	static const std::string path_env = std::string("PATH=") + kSafePath;
-	fflush(nullptr);
-	pid_t pid = fork();
-	if (pid < 0)
+	const std::string path_env = std::string("PATH=") + policy::kSafePath;
+	int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+	if (null < 0)
 		return false;
-	if (pid == 0) {
-		int null = open("/dev/null", O_RDWR);
-		if (null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 ||
-		    dup2(null, 2) < 0)
-			_exit(127);
-		const char *argv[] = {"sudo",  "-n",        "-u",
-		                      account, "/bin/true", nullptr};
-		const char *envp[] = {path_env.c_str(), nullptr};
-		execve(sudo.c_str(), const_cast<char **>(argv),
-		       const_cast<char **>(envp));
-		_exit(127);
-	}
-	int status;
-	while (waitpid(pid, &status, 0) < 0)
-		if (errno != EINTR)
-			return false;
-	return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+	const char *argv[] = {"sudo",  "-n",        "-u",
+	                      account, "/bin/true", nullptr};
+	const char *envp[] = {path_env.c_str(), nullptr};
+	const int fds[3] = {null, null, null};
+	pid_t pid = spauth::start_child(sudo.c_str(), argv, envp, fds, nullptr);
+	close(null);
+	return pid > 0 && spauth::wait_child(pid) == 0;
+}
+
+// The groups the rules name, each once.
+std::set<std::string> rule_groups() {
+	std::set<std::string> groups;
+	for (const policy::Function *f : policy::kFunctions)
+		for (std::string_view term :
+		     f->rule == nullptr ? std::vector<std::string_view>{}
+		                        : spauth::split(f->rule->format, ':'))
+			if (term.starts_with("G="))
+				groups.emplace(term.substr(2));
+	return groups;
 }
 
 void check_accounts(const std::set<std::string, std::less<>> &groups) {
 	std::string sudo;
-	for (std::string_view dir : spauth::split(kSafePath, ':')) {
+	for (std::string_view dir : spauth::split(policy::kSafePath, ':')) {
 		std::string candidate = std::string(dir) + "/sudo";
 		check_path(candidate, static_cast<uid_t>(-1), kWhySearchPath);
 		struct stat st;
@@ -362,8 +360,8 @@ void check_accounts(const std::set<std::string, std::less<>> &groups) {
 			sudo = candidate;
 	}
 	if (sudo.empty())
-		report(kNoSudo, kSafePath);
-	for (const char *account : kServiceAccounts) {
+		report(kNoSudo, policy::kSafePath);
+	for (const char *account : policy::kServiceAccounts) {
 		user_profile *up = profile_of(account);
 		if (up == nullptr)
 			report(kNoAccount, spauth::kPasswdPath, account);
@@ -371,7 +369,7 @@ void check_accounts(const std::set<std::string, std::less<>> &groups) {
 			report(kSudoRefuses, sudo, account);
 		free_user(up);
 	}
-	for (const char *group : kRuleGroups)
+	for (const std::string &group : rule_groups())
 		if (groups.find(group) == groups.end())
 			report(kNoGroup, spauth::kGroupPath, group);
 	check_path(spauth::kPasswdPath, static_cast<uid_t>(-1), kWhyAccounts,
@@ -398,22 +396,23 @@ void check_admin_group(const std::string &path, std::string_view name,
 // Whole lines, as the search matches them; the first file keeps a line.
 void check_keys(const std::string &path,
                 std::map<std::string, std::string> &first) {
-	FILE *f = fopen(path.c_str(), "re");
-	if (f == nullptr)
+	spauth::LineReader r;
+	if (!spauth::open_lines(r, path.c_str()))
 		return;
-	std::string entry;
+	std::string_view entry;
 	bool overlong;
-	while (spauth::read_line(f, entry, overlong)) {
-		bool key =
-		    (entry.starts_with("IPADDRESS=") && entry.size() > 10) ||
-		    (entry.starts_with("SERIALNO=") && entry.size() > 9);
+	while (spauth::read_line(r, entry, overlong)) {
+		bool key = (entry.starts_with(policy::kIpKey) &&
+		            entry.size() > policy::kIpKey.size()) ||
+		           (entry.starts_with(policy::kSerialKey) &&
+		            entry.size() > policy::kSerialKey.size());
 		if (overlong || !key)
 			continue;
 		auto [at, fresh] = first.emplace(entry, path);
 		if (!fresh && at->second != path)
-			report(kSharedKey, path, entry + " with " + at->second);
+			report(kSharedKey, path,
+			       std::string(entry) + " with " + at->second);
 	}
-	fclose(f);
 }
 
 void check_registry(const std::set<std::string, std::less<>> &groups) {
@@ -424,7 +423,7 @@ void check_registry(const std::set<std::string, std::less<>> &groups) {
 		return;
 	}
 	std::map<std::string, std::string> first;
-	for (const std::string &name : registry_files()) {
+	for (const std::string &name : policy::registry_files()) {
 		std::string path = spauth::kRegistryDir + name;
 		check_path(path, static_cast<uid_t>(-1), kWhyRegistry);
 		struct stat st;
@@ -461,12 +460,13 @@ void check_scratch() {
 
 void show_marker() {
 	struct stat st;
-	std::string text = std::string(kMarker).append(": the MUP marker ");
-	if (mup_marker_ok())
+	std::string text =
+	    std::string(policy::kMupMarker).append(": the MUP marker ");
+	if (policy::mup_marker_ok())
 		text.append(
 		    "passes now, so qelmup runs MUP as root for any "
 		    "caller");
-	else if (lstat(kMarker, &st) != 0)
+	else if (lstat(policy::kMupMarker, &st) != 0)
 		text.append("is absent, so qelmup refuses every caller");
 	else
 		text.append(
@@ -477,29 +477,15 @@ void show_marker() {
 
 }  // namespace
 
-std::vector<std::string> registry_files() {
-	std::vector<std::string> names;
-	DIR *d = opendir(spauth::kRegistryDir);
-	if (d == nullptr)
-		return names;
-	for (dirent *e; (e = readdir(d)) != nullptr;) {
-		std::string_view n = e->d_name;
-		if (n.ends_with(".conf") && !n.starts_with("."))
-			names.emplace_back(n);
-	}
-	closedir(d);
-	std::sort(names.begin(), names.end());
-	return names;
-}
-
 int verify_installation() {
 	check_front_end();
 	// Root's tools first: a place shared with a service account's tool
 	// is reported for the graver use.
 	for (bool as_root : {true, false})
-		for (const Tool &t : kTools)
-			if ((std::strcmp(t.account, "root") == 0) == as_root)
-				check_tool(t);
+		for (const policy::Tool *t : policy::kTools)
+			if ((std::strcmp(t->account, policy::kRoot) == 0) ==
+			    as_root)
+				check_tool(*t);
 	std::set<std::string, std::less<>> groups = group_names();
 	check_accounts(groups);
 	check_registry(groups);

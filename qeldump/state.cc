@@ -1,0 +1,12 @@
+// The process-wide state the entry sets up and the handlers read.
+#include "qeldump.h"
+
+uid_t myuid;
+struct user_profile *tmpUser;
+const char *binPath = QEL_TOOL_DIR;
+const char *NAMEPANIC = policy::kGetPanicDump.path;
+const char *NAMECORE = policy::kGetCoreDump.path;
+
+// Identification strings; spauth --version prints the second.
+const char *qel_notice = "qeldump: service processor command front end";
+const char *qel_version = "qeldump " QEL_VERSION;
