@@ -90,6 +90,7 @@ inline constexpr Rule kCBIOSRule = {
 inline constexpr Rule kRescueRule = {"U=0:U=%d:G=qeloem:G=qelsvc", {509}, 512};
 
 // The dispatch table as data, in the order the invoked name is compared.
+// qeldump keeps the cluster, found or given, in its 64-byte nodename.
 inline constexpr Function kDump = {
     "qeldump", &kDumpRule, {&kGetPanicDump, &kGetCoreDump}, 64};
 inline constexpr Function kDrives = {"qeldrive", &kDrivesRule, {&kDcup}};
