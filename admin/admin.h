@@ -12,7 +12,4 @@ void print_line(std::string text);
 // The installation as the front end will meet it: 0 when there is no
 // finding, else 1.
 int verify_installation();
-// The version stamp, "qeldump VERSION".
-extern const char *qel_version;
-
 #endif

@@ -14,9 +14,6 @@
 
 using policy::Function;
 
-// The version stamp, as the front end carries it.
-const char *qel_version = "qeldump " QEL_VERSION;
-
 namespace {
 
 constexpr const char *kUsage =
@@ -149,7 +146,7 @@ int main(int argc, char **argv) {
 	if (verb == "--help" && argc == 2)
 		return fputs(kUsage, stdout) < 0;
 	if (verb == "--version" && argc == 2)
-		return printf("spauth (%s)\n", qel_version) < 0;
+		return printf("spauth (%s)\n", policy::kVersion) < 0;
 	if (verb == "nextuid" && argc == 2)
 		return nextuid();
 	if (verb == "verify" && argc == 2) {

@@ -340,12 +340,14 @@ bool sudo_lets_root(const std::string &sudo, const char *account) {
 // The groups the rules name, each once.
 std::set<std::string> rule_groups() {
 	std::set<std::string> groups;
-	for (const policy::Function *f : policy::kFunctions)
+	for (const policy::Function *f : policy::kFunctions) {
+		if (f->rule == nullptr)
+			continue;
 		for (std::string_view term :
-		     f->rule == nullptr ? std::vector<std::string_view>{}
-		                        : spauth::split(f->rule->format, ':'))
+		     spauth::split(f->rule->format, ':'))
 			if (term.starts_with("G="))
 				groups.emplace(term.substr(2));
+	}
 	return groups;
 }
 

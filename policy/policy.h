@@ -22,6 +22,9 @@
 
 namespace policy {
 
+// The version stamp both programs carry; spauth --version prints it.
+inline constexpr const char *kVersion = "qeldump " QEL_VERSION;
+
 // A tool, and the account it runs as ("root": the front end starts it).
 struct Tool {
 	const char *path;

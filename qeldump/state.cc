@@ -7,6 +7,6 @@ const char *binPath = QEL_TOOL_DIR;
 const char *NAMEPANIC = policy::kGetPanicDump.path;
 const char *NAMECORE = policy::kGetCoreDump.path;
 
-// Identification strings; spauth --version prints the second.
+// Identification strings; nothing reads them here.
 const char *qel_notice = "qeldump: service processor command front end";
-const char *qel_version = "qeldump " QEL_VERSION;
+const char *qel_version = policy::kVersion;
