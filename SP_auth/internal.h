@@ -49,7 +49,8 @@ struct LineReader {
 	LineReader &operator=(const LineReader &) = delete;
 	~LineReader();
 };
-// Opens path for reading; false when it cannot be opened.
+// Opens path for reading; false when it cannot be opened or is not a
+// regular file.
 bool open_lines(LineReader &r, const char *path);
 // The next whole line, without its newline, up to its first NUL if it
 // holds one; valid until the next call. False at end of file. A line over
@@ -98,6 +99,12 @@ bool cluster_name_ok(std::string_view cluster, size_t max);
 // Appends v to out as one shell word: plain values as they stand, anything
 // else in single quotes.
 void shell_quote(std::string_view v, std::string &out);
+
+// Text for a record or a line of output: bytes outside printable ASCII,
+// the backslash and those of also as \ooo, so that no name can break a
+// line or forge a field; cut with "..." once max bytes are written.
+std::string escaped(std::string_view text, std::string_view also = {},
+                    size_t max = std::string::npos);
 
 // Starts path with argv and envp in a child whose standard streams 0 to 2
 // are fds (-1: inherited); on a failed exec the child reports exec_failed

@@ -1,5 +1,6 @@
 // Line and field readers for the account files and the registry.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,8 +16,15 @@ LineReader::~LineReader() {
 		close(fd);
 }
 
+// Only a regular file is read: a FIFO would block the open, and a link to
+// a device could be read forever.
 bool open_lines(LineReader &r, const char *path) {
-	r.fd = open(path, O_RDONLY | O_CLOEXEC);
+	r.fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+	struct stat st;
+	if (r.fd >= 0 && (fstat(r.fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+		close(r.fd);
+		r.fd = -1;
+	}
 	r.buffer.resize(kLineBuffer);
 	return r.fd >= 0;
 }

@@ -1,4 +1,8 @@
-// The one quoting rule for every value that goes into a shell line.
+// The one quoting rule for every value that goes into a shell line, and the
+// one escaping rule for every name that goes into a record or a line of
+// output.
+#include <cstdio>
+
 #include "SP_auth/internal.h"
 
 namespace spauth {
@@ -28,6 +32,25 @@ void shell_quote(std::string_view v, std::string &out) {
 			out.push_back(c);
 	}
 	out.push_back('\'');
+}
+
+std::string escaped(std::string_view text, std::string_view also, size_t max) {
+	std::string out;
+	for (unsigned char c : text) {
+		if (out.size() >= max) {
+			out.append("...");
+			break;
+		}
+		if (c < 0x20 || c >= 0x7f || c == '\\' ||
+		    also.find(static_cast<char>(c)) != also.npos) {
+			char oct[5];
+			snprintf(oct, sizeof oct, "\\%03o", c);
+			out.append(oct);
+		} else {
+			out.push_back(static_cast<char>(c));
+		}
+	}
+	return out;
 }
 
 }  // namespace spauth

@@ -50,7 +50,7 @@ int profile_line(const char *regdir, const user_profile *up, std::string &out) {
 			out.append(":G=").append(name);
 			continue;
 		}
-		std::string cmd = "grep -l -x -F -e ";
+		std::string cmd = "grep -D skip -l -x -F -e ";
 		shell_quote(std::string(kAdminGroupKey).append(name), cmd);
 		cmd.push_back(' ');
 		shell_quote(regdir, cmd);

@@ -172,12 +172,6 @@ int main(int argc, char **argv) {
 	return rc;
 }
 
-void print_line(std::string text) {
-	std::replace_if(
-	    text.begin(), text.end(),
-	    [](char c) {
-		    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-	    },
-	    '?');
-	puts(text.c_str());
+void print_line(std::string_view text) {
+	puts(spauth::escaped(text).c_str());
 }

@@ -41,9 +41,8 @@ struct Kind {
 	const char *fix;
 };
 
-// What check_tool_path, and the checks of the same kind here, find at a
-// place, and how to mend it; the why comes from the place's use.
-constexpr const char *kNotDirectory = "is not a directory";
+// What check_tool_path finds at a place, and how to mend it; the why
+// comes from the place's use.
 struct Mend {
 	const char *what;
 	const char *fix;
@@ -52,9 +51,16 @@ constexpr Mend kMends[] = {
     {policy::kPathWritable, "chmod go-w {w}"},
     {policy::kPathNotRoots, "chown root {w}"},
     {policy::kPathNotRegular, "replace {w} by the regular file it should be"},
-    {kNotDirectory, "replace {w} by a directory that root owns"},
+    {policy::kPathNotDirectory, "replace {w} by a directory that root owns"},
+    {policy::kPathNestedScript,
+     "make {w} a program, or name one in the script's #! line"},
 };
 constexpr const char *kAnyMend = "make {w} root's alone";
+// A place reached through a link is mended at the link: what it leads
+// into (/tmp, say) may rightly be open to all.
+constexpr const char *kThroughLink = "leads through {d}";
+constexpr const char *kLinkMend =
+    "make {w} a directory of root's, or a link into one";
 
 constexpr const char *kWhyRootTool =
     "the front end runs {d} as root, so whoever can change it runs "
@@ -170,9 +176,8 @@ std::string fill(std::string_view text, std::string_view where,
 }
 
 // Once per place and fault: a directory above several tools is one fault.
-void report(const Kind &k, std::string_view where,
-            std::string_view detail = {}) {
-	std::string what = fill(k.what, where, detail, false);
+void report_line(std::string_view where, const std::string &what,
+                 const std::string &why, const std::string &fix) {
 	if (!reported.insert(std::string(where).append("\n").append(what))
 	         .second)
 		return;
@@ -182,9 +187,16 @@ void report(const Kind &k, std::string_view where,
 	               .append(": ")
 	               .append(what)
 	               .append("; ")
-	               .append(fill(k.why, where, detail, false))
+	               .append(why)
 	               .append("; fix: ")
-	               .append(fill(k.fix, where, detail, true)));
+	               .append(fix));
+}
+
+void report(const Kind &k, std::string_view where,
+            std::string_view detail = {}) {
+	report_line(where, fill(k.what, where, detail, false),
+	            fill(k.why, where, detail, false),
+	            fill(k.fix, where, detail, true));
 }
 
 void info(std::string_view text) {
@@ -193,6 +205,13 @@ void info(std::string_view text) {
 
 void report_place(const policy::ToolPathFinding &f, const char *why,
                   std::string_view detail) {
+	if (!f.link.empty()) {
+		std::string place = f.component + ", which " + f.why;
+		report_line(f.link, fill(kThroughLink, f.link, place, false),
+		            fill(why, f.link, detail, false),
+		            fill(kLinkMend, f.link, {}, true));
+		return;
+	}
 	const char *fix = kAnyMend;
 	for (const Mend &m : kMends)
 		if (std::strcmp(m.what, f.why) == 0)
@@ -200,32 +219,35 @@ void report_place(const policy::ToolPathFinding &f, const char *why,
 	report({f.why, why, fix}, f.component, detail);
 }
 
-// The front end's own test of a tool's path, for any file root relies on.
-void check_path(const std::string &path, uid_t also_owner, const char *why,
+// The front end's own test of a tool's path, for any file root relies
+// on; false when it finds something.
+bool check_path(const std::string &path, uid_t also_owner, const char *why,
                 std::string_view detail = {}) {
 	policy::ToolPathFinding f;
-	if (policy::check_tool_path(path.c_str(), also_owner, f) !=
+	if (policy::check_tool_path(path.c_str(), also_owner, f) ==
 	    policy::kPathSafe)
+		return true;
+	report_place(f, why, detail);
+	return false;
+}
+
+// A file root reads, and every directory above it.
+void check_file(const std::string &path, const char *why,
+                std::string_view detail = {}) {
+	policy::ToolPathFinding f;
+	if (policy::check_file_path(path.c_str(), f) != policy::kPathSafe)
 		report_place(f, why, detail);
 }
 
-// A directory that only root may write; sticky or not, a writable one
-// lets others add entries. False when it is absent.
+// A directory root relies on, and every one above it; false when it is
+// absent.
 bool check_dir(const std::string &dir, const char *why) {
-	struct stat st;
-	if (stat(dir.c_str(), &st) != 0) {
-		if (errno == ENOENT)
-			return false;
-		report_place({dir, 0, policy::kPathUnexamined}, why, {});
-		return true;
-	}
-	if (!S_ISDIR(st.st_mode))
-		report_place({dir, st.st_uid, kNotDirectory}, why, {});
-	if (st.st_uid != 0)
-		report_place({dir, st.st_uid, policy::kPathNotRoots}, why, {});
-	if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-		report_place({dir, st.st_uid, policy::kPathWritable}, why, {});
-	return true;
+	policy::ToolPathFinding f;
+	bool missing;
+	if (policy::check_dir_path(dir.c_str(), f, missing) !=
+	    policy::kPathSafe)
+		report_place(f, why, {});
+	return !missing;
 }
 
 user_profile *profile_of(const char *account) {
@@ -312,11 +334,14 @@ void check_tool(const policy::Tool &t) {
 	uid_t also_owner = up != nullptr ? up->uid : static_cast<uid_t>(-1);
 	std::string as =
 	    root ? t.path : std::string(t.path) + " as " + t.account;
-	check_path(t.path, also_owner, root ? kWhyRootTool : kWhySudoTool, as);
+	// A tool missing where its path is unsafe is not to be installed there.
+	bool path_ok = check_path(t.path, also_owner,
+	                          root ? kWhyRootTool : kWhySudoTool, as);
 	struct stat st;
-	if (lstat(t.path, &st) != 0)
+	bool present = lstat(t.path, &st) == 0;
+	if (!present && path_ok)
 		report(kToolMissing, t.path);
-	else if (S_ISREG(st.st_mode) && (root || up != nullptr) &&
+	else if (present && S_ISREG(st.st_mode) && (root || up != nullptr) &&
 	         !executable_by(st, up))
 		report(kToolNotExecutable, t.path, t.account);
 	free_user(up);
@@ -374,10 +399,8 @@ void check_accounts(const std::set<std::string, std::less<>> &groups) {
 	for (const std::string &group : rule_groups())
 		if (groups.find(group) == groups.end())
 			report(kNoGroup, spauth::kGroupPath, group);
-	check_path(spauth::kPasswdPath, static_cast<uid_t>(-1), kWhyAccounts,
-	           "give any account uid 0");
-	check_path(spauth::kGroupPath, static_cast<uid_t>(-1), kWhyAccounts,
-	           "join any group");
+	check_file(spauth::kPasswdPath, kWhyAccounts, "give any account uid 0");
+	check_file(spauth::kGroupPath, kWhyAccounts, "join any group");
 }
 
 void check_admin_group(const std::string &path, std::string_view name,
@@ -427,7 +450,7 @@ void check_registry(const std::set<std::string, std::less<>> &groups) {
 	std::map<std::string, std::string> first;
 	for (const std::string &name : policy::registry_files()) {
 		std::string path = spauth::kRegistryDir + name;
-		check_path(path, static_cast<uid_t>(-1), kWhyRegistry);
+		check_file(path, kWhyRegistry);
 		struct stat st;
 		if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
 			continue;

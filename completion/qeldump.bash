@@ -2,7 +2,9 @@
 # spauth: option letters, core|panic, all, spauth's verbs, user names, and
 # cluster names from the registry as far as the caller may read it.
 
-# _qel_offer WORD...: the words that begin with the current one.
+# _qel_offer WORD...: the words that begin with the current one, each quoted
+# as one word, so that a name with a blank or a glob character stays one
+# name and never expands to the files of the directory.
 _qel_offer() {
 	local w
 	for w; do
@@ -17,6 +19,14 @@ _qel_clusters() {
 	for f in /etc/sysconfig/sp/cluster/*.conf; do
 		[[ -r $f ]] && f=${f##*/} && names+=("${f%.conf}")
 	done
+	_qel_offer "${names[@]}"
+}
+
+# _qel_compgen -c|-u: the commands or user names that begin with the
+# current word, offered as _qel_offer offers words.
+_qel_compgen() {
+	local names=()
+	mapfile -t names < <(compgen "$1" -- "$cur")
 	_qel_offer "${names[@]}"
 }
 
@@ -48,10 +58,10 @@ _qel() {
 	qelrescue:2:-S) ;;
 	qelrescue:2:*) _qel_offer reboot ;;
 	qelcmd:1:*) _qel_offer all ;;
-	qelcmd:2:*) _qel_offer -t && COMPREPLY+=($(compgen -c -- "$cur")) ;;
-	qelcmd:*) COMPREPLY=($(compgen -c -- "$cur")) ;;
+	qelcmd:2:*) _qel_offer -t && _qel_compgen -c ;;
+	qelcmd:*) _qel_compgen -c ;;
 	spauth:0:*) _qel_offer check profile nextuid verify --help --version ;;
-	spauth:1:check | spauth:1:profile) COMPREPLY=($(compgen -u -- "$cur")) ;;
+	spauth:1:check | spauth:1:profile) _qel_compgen -u ;;
 	spauth:2:check) _qel_clusters ;;
 	esac
 	return 0

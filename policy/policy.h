@@ -159,19 +159,29 @@ enum ToolPathVerdict { kPathSafe, kPathForeignOwner, kPathUnsafe };
 inline constexpr const char *kPathWritable = "is writable by group or others";
 inline constexpr const char *kPathNotRoots = "is not owned by root";
 inline constexpr const char *kPathNotRegular = "is not a regular file";
+inline constexpr const char *kPathNotDirectory = "is not a directory";
 inline constexpr const char *kPathUnexamined = "cannot be examined";
+inline constexpr const char *kPathNestedScript =
+    "is a script's interpreter that is itself a script";
 struct ToolPathFinding {
 	std::string component;
 	uid_t owner = 0;
 	const char *why = "";  // completes "<component> ..."
+	std::string link;      // the link the walk came through, if any
 };
-// Checks the tool file and every directory above it with lstat; a
-// symbolic link above the tool's own directory is checked where it leads,
-// the tool itself must be a regular file. also_owner: an account allowed
+// Checks the tool file and every directory above it with lstat: a
+// symbolic link on the way is checked where it leads, as far as that
+// exists; the tool itself must be a regular file, and a script's "#!"
+// interpreter is checked the same way. also_owner: an account allowed
 // besides root, or (uid_t)-1. trusted: a directory taken as examined with
 // all above it (for a test's scratch tree), never the front end's.
 int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f,
                     std::string_view trusted = {});
+// The same for a file root reads (the account files, a registry file),
+// without the interpreter; and for a directory root relies on (the
+// registry's, the archive log's): missing when it does not exist.
+int check_file_path(const char *file, ToolPathFinding &f);
+int check_dir_path(const char *dir, ToolPathFinding &f, bool &missing);
 
 // The registry files in name order, as the search's *.conf finds them.
 std::vector<std::string> registry_files();

@@ -19,24 +19,9 @@ const char *tag = "qeldump";  // ours, never a name the caller chose
 std::string invoked_as;       // the caller chose it: escaped in records
 std::string operands;         // as the caller gave them, before getopt permutes
 
-// Bytes outside printable ASCII, the backslash and the field separator
-// ";" as \ooo.
+// Caller and file text in a record: the field separator ";" escaped too.
 std::string escaped(std::string_view text) {
-	std::string out;
-	for (unsigned char c : text) {
-		if (out.size() >= kFieldMax) {
-			out.append("...");
-			break;
-		}
-		if (c < 0x20 || c >= 0x7f || c == '\\' || c == ';') {
-			char oct[5];
-			snprintf(oct, sizeof oct, "\\%03o", c);
-			out.append(oct);
-		} else {
-			out.push_back(static_cast<char>(c));
-		}
-	}
-	return out;
+	return spauth::escaped(text, ";", kFieldMax);
 }
 
 std::string who() {

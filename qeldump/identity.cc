@@ -3,7 +3,10 @@
 // reach root's tools.
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/keyctl.h>
 #include <sched.h>
+#include <sys/personality.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,7 +25,8 @@ namespace {
 constexpr const char *kSystemLimits = "/proc/1/limits";
 constexpr const char *kOomScoreAdj = "/proc/self/oom_score_adj";
 constexpr pid_t kSystemPid = 1;
-constexpr int kIoprioWhoProcess = 1;  // <linux/ioprio.h>
+constexpr int kIoprioWhoProcess = 1;                 // <linux/ioprio.h>
+constexpr unsigned long kDefaultTimerSlack = 50000;  // ns, every task's at boot
 
 // Each resource by the name process 1's limits file gives it, and how far
 // its limit must reach where root may not raise it to process 1's value:
@@ -107,6 +111,19 @@ bool write_text(const char *path, std::string_view text) {
 	return n == static_cast<ssize_t>(text.size());
 }
 
+// Process 1's CPUs; where the caller's cpuset shares none of them, every
+// CPU the cpuset allows (the kernel keeps those of a full mask). Never
+// refused: it decides only where a tool runs.
+void take_system_cpus() {
+	cpu_set_t cpus;
+	if (sched_getaffinity(kSystemPid, sizeof cpus, &cpus) == 0 &&
+	    sched_setaffinity(0, sizeof cpus, &cpus) == 0)
+		return;
+	for (int i = 0; i < CPU_SETSIZE; ++i)
+		CPU_SET(i, &cpus);
+	sched_setaffinity(0, sizeof cpus, &cpus);
+}
+
 }  // namespace
 
 bool parse_system_limit(const char *line, int &resource, rlimit &lim) {
@@ -164,14 +181,27 @@ bool take_system_limits() {
 // undo there was set for the caller's whole session, not by the caller.
 bool take_system_scheduling() {
 	sched_param none = {};
-	cpu_set_t cpus;
-	if (sched_getaffinity(kSystemPid, sizeof cpus, &cpus) != 0)
-		for (int i = 0; i < CPU_SETSIZE; ++i)
-			CPU_SET(i, &cpus);
 	// The I/O class "none": its priority follows the nice value.
-	return allowed(write_text(kOomScoreAdj, "0") ? 0 : -1) &&
-	       allowed(sched_setscheduler(0, SCHED_OTHER, &none)) &&
-	       allowed(setpriority(PRIO_PROCESS, 0, 0)) &&
-	       allowed(syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, 0)) &&
-	       allowed(sched_setaffinity(0, sizeof cpus, &cpus));
+	bool ok = allowed(write_text(kOomScoreAdj, "0") ? 0 : -1) &&
+	          allowed(sched_setscheduler(0, SCHED_OTHER, &none)) &&
+	          allowed(setpriority(PRIO_PROCESS, 0, 0)) &&
+	          allowed(syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, 0));
+	take_system_cpus();
+	return ok;
+}
+
+// The caller's execution domain (UNAME26 would show root's tools another
+// kernel), session keyring (root's tools would hold the caller's keys, and
+// the caller could read what they add) and timer slack (seconds of it
+// would slow every sleep of root's tools).
+bool take_system_process_state() {
+	if (personality(PER_LINUX) == -1)
+		return false;
+	// ENOSYS: no keyrings, none to leave; EPERM: a filter keeps the
+	// tools from keyrings as well.
+	long keyring =
+	    syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr);
+	if (keyring < 0 && errno != ENOSYS && !allowed(keyring))
+		return false;
+	return prctl(PR_SET_TIMERSLACK, kDefaultTimerSlack) == 0;
 }

@@ -62,6 +62,9 @@ void become_root(const char *invoked) {
 		fail_safe(invoked, "cannot set the system's limits", true);
 	else if (!take_system_scheduling())
 		fail_safe(invoked, "cannot take the system's scheduling", true);
+	else if (!take_system_process_state())
+		fail_safe(invoked, "cannot leave the caller's process state",
+		          true);
 }
 
 }  // namespace

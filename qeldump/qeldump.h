@@ -60,11 +60,14 @@ bool set_caller_env(const char *username);
 const char *tool_tz();
 
 // Once setuid(0) has worked (identity.cc): root's groups, process 1's
-// resource limits (core dumps off) and the system's scheduling state.
+// resource limits (core dumps off), the system's scheduling state, and
+// the default execution domain, a session keyring of root's own and the
+// default timer slack.
 // False, with errno, when one could not be set.
 bool take_root_groups();
 bool take_system_limits();
 bool take_system_scheduling();
+bool take_system_process_state();
 // One line of process 1's limits file: its resource, soft and hard limit;
 // false for the header and anything not understood.
 bool parse_system_limit(const char *line, int &resource, struct rlimit &lim);

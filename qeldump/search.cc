@@ -102,9 +102,10 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 		return "";
 	}
 
-	// Whole lines, fixed strings: 10.0.0.1 must not find 10.0.0.15. The
+	// Whole lines, fixed strings: 10.0.0.1 must not find 10.0.0.15. No
+	// FIFO or device is read (one could hold the search forever). The
 	// search alone inherits the descriptor.
-	std::string cmd = "grep -l -x -F -e ";
+	std::string cmd = "grep -D skip -l -x -F -e ";
 	spauth::shell_quote(
 	    std::string(by_ip ? policy::kIpKey : policy::kSerialKey) + value,
 	    cmd);

@@ -9,7 +9,8 @@ SAFE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 # 1 where root may not raise a hard limit: no CAP_SYS_RESOURCE in the bounding set (some build hosts).
 NO_SYS_RESOURCE=$((0x$(sed -n 's/^CapBnd:\t//p' /proc/self/status) >> 24 & 1 ^ 1))
 # Checked on every tool run as root.
-ROOT_CHECKS=(env_clean umask_022 gid_root groups_none fds_std limits_pid1 signals_default sched_system)
+ROOT_CHECKS=(env_clean umask_022 gid_root groups_none fds_std limits_pid1 signals_default sched_system
+	state_system)
 CLEAN=()
 
 # reset_sandbox: empty the logs, out/err and /tmp; restore the account files and the registry;
@@ -21,7 +22,7 @@ reset_sandbox() {
 	rm -rf "$SB"/rec/{status,sleep,argv} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
 	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
 	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_PRIV=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
-	CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0
+	CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=$PID1_CPUS
 	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
 
@@ -44,6 +45,7 @@ call() {
 	( # env goes last, so a hostile CALL_ENV (LD_PRELOAD=...) reaches only the product
 		for fd in /proc/self/fd/*; do fd=${fd##*/}; ((fd > 2)) && eval "exec $fd>&-"; done
 		for fd in "${CALL_FDS[@]}"; do eval "exec $fd<\"\$SB/etc/passwd\""; done
+		[ -z "$CALL_CGROUP" ] || echo "$BASHPID" >"$CALL_CGROUP"
 		umask "$CALL_UMASK"
 		exec /usr/bin/timeout -k 5 30 /usr/sbin/chroot "$SB" /usr/bin/setpriv --reuid="${u:?no user $who}" \
 			--regid="$g" "${CALL_GROUPS[@]:---clear-groups}" "${CALL_PRIV[@]}" /usr/bin/env -i "${CALL_SIG[@]}" "${env[@]}" \
@@ -124,7 +126,20 @@ setup_sched() { # sched:oom=N|nice=N|batch|idle|ioidle|cpu=N: the caller's sched
 	*) return 1 ;;
 	esac
 }
-setup_alarm() { CALL_WRAP+=(/usr/local/bin/itimer "$1"); } # the caller's ITIMER_REAL, in seconds
+setup_alarm() { CALL_WRAP+=(/usr/local/bin/callstate "alarm=$1"); } # the caller's ITIMER_REAL, in seconds
+setup_state() { # state:i686|slack=NS|key: the caller's execution domain (i686, a 2.6 kernel), timer slack
+	case $1 in    # or a session keyring of its own that holds a key
+	i686) CALL_WRAP+=(/usr/bin/setarch i686 --uname-2.6) ;;
+	slack=* | key) CALL_WRAP+=(/usr/local/bin/callstate "$1") ;;
+	*) return 1 ;;
+	esac
+}
+setup_cpuset() { # the caller in a cpuset of the last CPU, process 1 (the runner) on the first alone
+	local cg=/sys/fs/cgroup/cpuset/qel-e2e-$$ last=$(($(nproc --all) - 1))
+	((last > 0)) && mkdir "$cg" && echo "$last" >"$cg/cpuset.cpus" && cp "${cg%/*}/cpuset.mems" "$cg/" || return 1
+	UNDO+=("rmdir $cg" "taskset -pc $PID1_CPUS 1 >/dev/null") && taskset -pc 0 1 >/dev/null
+	CALL_CGROUP=$cg/tasks WANT_CPUS=$last
+}
 setup_argv0() { CALL_WRAP+=(/usr/bin/bash -c 'exec -a "$0" "$@"' "$1"); }
 setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0" && exec "$@"' "$1"); }
 # chmod:MODE:PATH, chown:OWNER:PATH: on a path of the sandbox; undone after the call, last first
@@ -133,6 +148,7 @@ setup_chown() { UNDO+=("chown $(stat -c %u "$SB${1#*:}") $SB${1#*:}") && chown "
 setup_aside() { mv "$SB$1" "$SB$1.aside" && UNDO+=("mv $SB$1.aside $SB$1"); } # aside:PATH: it is missing
 setup_copy() { setup_aside "$1" && cp "$SB/usr/local/bin/qeldump" "$SB$1" && UNDO+=("rm $SB$1"); }
 setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO+=("rm $SB$1"); }
+setup_ln() { setup_aside "${1#*:}" && ln -s "${1%%:*}" "$SB${1#*:}" && UNDO+=("rm $SB${1#*:}"); } # ln:TARGET:PATH
 setup_mkdir() { mkdir -m "${1%%:*}" "$SB${1#*:}" && CLEAN+=("$SB${1#*:}"); } # mkdir:MODE:PATH
 setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); }
 setup_sysctl() { echo "${1#*=}" >"$SB/rec/fs/${1%%=*}"; } # sysctl:protected_symlinks=0, as read
@@ -145,6 +161,8 @@ setup_reg() { # reg:NAME.conf copies c1.conf; reg:NAME.conf:TEXT writes the line
 	[[ $1 != *.conf:* ]] && cp "$d/c1.conf" "$d/$1" || printf -- "${1#*.conf:}\n" >"$d/${1%%.conf:*}.conf"
 }
 setup_noreg() { rm -f "$SB"/etc/sysconfig/sp/cluster/*.conf; }
+setup_fifo() { mkfifo "$SB/etc/sysconfig/sp/cluster/$1"; }                # fifo:NAME.conf
+setup_zero() { ln -s /dev/zero "$SB/etc/sysconfig/sp/cluster/$1"; }        # zero:NAME.conf, a link to /dev/zero
 setup_marker() { # marker:MODE:OWNER, marker:link (to a file of root's), marker:hardlink, marker:dir
 	local m=$SB/tmp/spmup.tar
 	case $1 in
@@ -203,7 +221,10 @@ fds_std() { is "$1" Fds "0 1 2"; }
 signals_default() { is "$1" SigBlk 0000000000000000 && is "$1" SigIgn 0000000000000000; }
 sched_system() { # the caller's nice value stays where root may not lower it
 	is "$1" Sched "oom=0 nice=$((NICE_KEPT ? CALLER_NICE : 0)) policy=0 io=none: prio 0" &&
-		is "$1" Cpus_allowed_list "$PID1_CPUS"
+		is "$1" Cpus_allowed_list "$WANT_CPUS"
+}
+state_system() { # the default execution domain and timer slack, and no key of the caller's
+	is "$1" Personality 00000000; is "$1" Timerslack 50000; is "$1" Keyring none
 }
 limits_pid1() {
 	local want=$PID1_LIMITS
@@ -220,7 +241,7 @@ pid1_limits() {
 		NR == FNR { hard[$1] = $3; next }
 		FNR > 1 && capped { $2 = min($2, hard[$1]); $3 = min($3, hard[$1]) }
 		/^Max core file size/ { $2 = 0; $3 = 0 }
-		{ print }' OFS=' ' "$2" /proc/1/limits | sed -E 's/  +/ /g; s/ +$//'
+		{ print }' OFS=' ' "$2" "$SB/proc/1/limits" | sed -E 's/  +/ /g; s/ +$//'
 }
 
 # ---- the table
@@ -357,17 +378,18 @@ check_agreement() {
 	done
 }
 
-# @interrupt: ^C from the terminal while the registry search is held open (a registry file that
-# is a FIFO) ends the run, and no scratch file outlives it.
+# @interrupt: ^C from the terminal while the registry search runs (a grep that takes its time, first
+# on the search path) ends the run, and no scratch file outlives it.
 check_interrupt() {
 	local san=() && [ -z "${SAN_OPTIONS:-}" ] || san=("ASAN_OPTIONS=$SAN_OPTIONS" "UBSAN_OPTIONS=$SAN_OPTIONS")
-	FAILS='' && reset_sandbox && mkfifo "$SB/etc/sysconfig/sp/cluster/c3.conf" && status=0
+	FAILS='' && reset_sandbox && status=0 && CLEAN+=("$SB/usr/local/bin/grep")
+	printf '#!/bin/sh\nexec /usr/bin/sleep 5\n' >"$SB/usr/local/bin/grep" && chmod 755 "$SB/usr/local/bin/grep"
 	{ sleep 1 && printf '\003' && sleep 1; } | script -qefc "/usr/sbin/chroot $SB /usr/bin/setpriv --reuid=702 \
 		--regid=100 --clear-groups /usr/bin/env -i PATH=$SAFE_PATH ${san[*]} /usr/local/bin/qeldump -I 10.0.0.9 \
 		panic 0" /dev/null >"$SB/rec/out" 2>&1 || status=$?
 	[ "$status" = 130 ] || fail "status $status, want 130"
 	same "/tmp afterwards" "" "$(ls -A "$SB/tmp")"
-	report "^C during a registry search held open leaves no scratch file"
+	report "^C during a registry search leaves no scratch file"
 }
 
 # @operands: the quoting property, OPERANDS_VECTORS (default 2000) vectors of random operands from
@@ -407,7 +429,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
 	set -uo pipefail
 	export LC_ALL=C TZ=UTC0
 	PID1_LIMITS=$(pid1_limits "$NO_SYS_RESOURCE" /proc/self/limits)
-	PID1_CPUS=$(sed -n 's/^Cpus_allowed_list:\t//p' /proc/1/status)
+	PID1_CPUS=$(sed -n 's/^Cpus_allowed_list:\t//p' "$SB/proc/1/status")
 	shopt -u patsub_replacement 2>/dev/null
 	main "$@"
 fi

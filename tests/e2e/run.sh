@@ -2,18 +2,27 @@
 # run.sh BUILD_DIR [TABLE]: installs BUILD_DIR into a throwaway root ($SB) and runs the case table
 # (default tests/e2e/cases) there with tests/e2e/check.sh.
 # run.sh BUILD_DIR --script FILE: runs the bash script FILE there instead (the README's tour).
-# Everything happens in a private mount namespace, so no mount can reach or outlive the host's view.
+# Everything happens in a private mount namespace, so no mount can reach or outlive the host's view,
+# and in a pid namespace of its own.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) start=$PWD
 [ "$(id -u)" = 0 ] || { echo "run.sh: must be run as root" >&2; exit 2; }
 [ $# -ge 1 ] && [ -d "$1" ] || { echo "usage: run.sh BUILD_DIR [TABLE | --script FILE]" >&2; exit 2; }
 if [ -z "${E2E_INNER:-}" ]; then
-	# --uts too, so the fixture hostname can be set without touching the host's.
-	E2E_INNER=1 exec unshare --mount --uts --propagation private "$here/run.sh" "$@"
+	# The sandbox's directory is made and removed out here: a signal may end the namespaces below
+	# a moment later, and removing the directory takes their mounts with it. --uts: the fixture
+	# hostname is set without touching the host's; --pid: process 1 of the sandbox is the runner
+	# below, whose state a row may set.
+	SB=$(mktemp -d "${TMPDIR:-/tmp}/e2e-sb.XXXXXX")
+	trap 'rmdir "$SB" 2>/dev/null || :' EXIT
+	for sig in INT TERM HUP QUIT PIPE; do trap "exit $((128 + $(kill -l $sig)))" "$sig"; done
+	rc=0
+	E2E_INNER=1 SB=$SB unshare --mount --uts --pid --fork --propagation private "$here/run.sh" "$@" || rc=$?
+	exit "$rc"
 fi
 build=$(cd "$1" && pwd); shift
 
-SB=$(mktemp -d "${TMPDIR:-/tmp}/e2e-sb.XXXXXX") sink='' run_pid=''
+sink='' run_pid=''
 # On every exit, a signal's included: stop what runs, unmount, remove the sandbox. Nothing in it may
 # fail under set -e before the last step (the receiver and the runner may be gone already).
 cleanup() {
@@ -21,7 +30,7 @@ cleanup() {
 	[ -z "$run_pid" ] || kill -- -"$run_pid" 2>/dev/null
 	[ -z "$sink" ] || kill "$sink" 2>/dev/null
 	cd / && umount -R -l "$SB" 2>/dev/null
-	rmdir "$SB"
+	rmdir "$SB" 2>/dev/null
 }
 trap cleanup EXIT
 for sig in INT TERM HUP QUIT PIPE; do trap "exit $((128 + $(kill -l $sig)))" "$sig"; done
@@ -50,7 +59,7 @@ done
 
 env -u DESTDIR cmake --install "$build" --prefix "$SB/usr/local" >install.log 2>&1 || {
 	cat install.log >&2; echo "run.sh: cmake --install $build failed" >&2; exit 1; }
-install -D -m 0755 -t usr/local/bin "$build/tests/itimer" "$build/tests/operands" "$here/complete"
+install -D -m 0755 -t usr/local/bin "$build/tests/callstate" "$build/tests/operands" "$here/complete"
 # What the kernel's link protections read as in the sandbox: files of ours, so that spauth verify
 # meets a known state (the protections themselves stay the host's).
 mkdir rec/fs && for n in hardlinks symlinks; do

@@ -60,9 +60,15 @@ struct Tree : Fixture {
 	Tree() {
 		for (const char *d : {"bin", "open", "sticky", "real"})
 			std::filesystem::create_directories(path(d));
-		for (const char *t : {"bin/tool", "open/tool", "sticky/tool",
-		                      "real/tool", "bin/open-tool"})
+		for (const char *t :
+		     {"bin/tool", "open/tool", "sticky/tool", "real/tool",
+		      "bin/open-tool", "open/interp"})
 			write(t, "#!/bin/sh\n");
+		// A script's interpreter: in a writable directory, a script
+		// itself, relative.
+		write("bin/by-open", "#! " + path("open/interp") + " -p\n");
+		write("bin/by-script", "#!" + path("bin/tool") + "\n");
+		write("bin/by-relative", "#!sh\n");
 		chmod(path("open").c_str(), 0775);
 		chmod(path("sticky").c_str(), 01777);
 		chmod(path("bin/open-tool").c_str(), 0757);
@@ -70,6 +76,10 @@ struct Tree : Fixture {
 		fs::create_symlink("tool", path("bin/link"));
 		fs::create_directory_symlink("open", path("via-link"));
 		fs::create_directory_symlink("real", path("safe-link"));
+		// Links to directories that do not exist yet.
+		fs::create_directory_symlink(path("sticky/later"),
+		                             path("later"));
+		fs::create_directory_symlink("real/later", path("safe-later"));
 	}
 };
 
@@ -80,6 +90,7 @@ TEST(Policy, ToolPaths) {
 		int verdict;
 		std::string component;
 		const char *why;
+		std::string link = {};  // the link the finding came through
 	} cases[] = {
 	    {"bin/tool", kPathSafe, "", ""},
 	    {"bin/missing", kPathSafe, "", ""},
@@ -89,8 +100,14 @@ TEST(Policy, ToolPaths) {
 	    {"bin/open-tool", kPathUnsafe, "bin/open-tool", kPathWritable},
 	    {"bin/link", kPathUnsafe, "bin/link", kPathNotRegular},
 	    {"bin", kPathUnsafe, "bin", kPathNotRegular},
-	    {"via-link/tool", kPathUnsafe, "open", kPathWritable},
+	    {"via-link/tool", kPathUnsafe, "open", kPathWritable, "via-link"},
 	    {"safe-link/tool", kPathSafe, "", ""},
+	    {"later/tool", kPathUnsafe, "sticky", kPathWritable, "later"},
+	    {"safe-later/tool", kPathSafe, "", ""},
+	    {"bin/by-open", kPathUnsafe, "open", kPathWritable},
+	    {"bin/by-script", kPathUnsafe, "bin/tool", kPathNestedScript},
+	    {"bin/by-relative", kPathUnsafe, "bin/by-relative",
+	     kPathUnexamined},
 	};
 	uid_t me = geteuid();
 	for (const Case &c : cases) {
@@ -102,6 +119,8 @@ TEST(Policy, ToolPaths) {
 		          c.component.empty() ? "" : t.path(c.component))
 		    << c.tool;
 		EXPECT_STREQ(f.why, c.why) << c.tool;
+		EXPECT_EQ(f.link, c.link.empty() ? "" : t.path(c.link))
+		    << c.tool;
 	}
 	ToolPathFinding f;
 	EXPECT_EQ(check_tool_path("bin/tool", me, f), kPathUnsafe);

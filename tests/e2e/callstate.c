@@ -1,0 +1,37 @@
+/* callstate alarm=SECONDS|slack=NS|key PROGRAM [ARGS...]: gives itself a
+ * piece of process state a caller could, then executes PROGRAM with it:
+ * ITIMER_REAL armed, a timer slack, or a session keyring of its own holding
+ * the key "user:qel-caller-key". */
+#include <linux/keyctl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+static int take(const char *what) {
+	if (strncmp(what, "alarm=", 6) == 0) {
+		double s = atof(what + 6);
+		struct itimerval t = {{0, 0}, {(time_t)s, (suseconds_t)((s - (time_t)s) * 1e6)}};
+		return setitimer(ITIMER_REAL, &t, NULL);
+	}
+	if (strncmp(what, "slack=", 6) == 0)
+		return prctl(PR_SET_TIMERSLACK, strtoul(what + 6, NULL, 10));
+	if (strcmp(what, "key") == 0)
+		return syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, NULL) < 0 ||
+		       syscall(SYS_add_key, "user", "qel-caller-key", "secret", 6,
+		               KEY_SPEC_SESSION_KEYRING) < 0;
+	return -1;
+}
+
+int main(int argc, char **argv) {
+	if (argc < 3 || take(argv[1]) != 0) {
+		perror("callstate");
+		return 2;
+	}
+	execv(argv[2], argv + 2);
+	perror("callstate");
+	return 127;
+}
