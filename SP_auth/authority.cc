@@ -46,7 +46,7 @@ char *get_admin_group_in(const char *regdir, char *buffer) {
 	std::string_view cluster = buffer;
 	if (!cluster_name_ok(cluster, kClusterMax))
 		return nullptr;
-	std::string path = std::string(regdir).append(cluster).append(".conf");
+	std::string path = registry_file(regdir, cluster);
 	if (access(path.c_str(), R_OK) != 0)
 		return nullptr;
 	LineReader r;
@@ -71,6 +71,19 @@ char *get_admin_group_in(const char *regdir, char *buffer) {
 	return result;
 }
 
+bool c_term_group(const char *regdir, std::string_view cluster,
+                  std::string &group) {
+	char buffer[kCTermMax + 1];
+	if (cluster.size() >= sizeof buffer)
+		return false;
+	std::memcpy(buffer, cluster.data(), cluster.size());
+	buffer[cluster.size()] = '\0';
+	const char *admin = get_admin_group_in(regdir, buffer);
+	if (admin != nullptr)
+		group = admin;
+	return admin != nullptr;
+}
+
 int check_authority_in(const char *regdir, const user_profile *up,
                        const char *authstring) {
 	if (up == nullptr || authstring == nullptr || authstring[0] == '\0')
@@ -81,7 +94,8 @@ int check_authority_in(const char *regdir, const user_profile *up,
 	for (int len = get_next_pw_field(&start, ':', &end); len != 0;
 	     start = end, len = get_next_pw_field(&start, ':', &end)) {
 		std::string_view term(start, static_cast<size_t>(len));
-		// A kind alone contributes nothing; "C" must not read ".conf".
+		// A kind alone contributes nothing; "C" must not read the
+		// registry file of the cluster "".
 		bool kind_only = term.size() == 1;
 		std::string_view value = term.size() > 2 ? term.substr(2) : "";
 		switch (term[0]) {
@@ -101,13 +115,9 @@ int check_authority_in(const char *regdir, const user_profile *up,
 		case 'C': {
 			if (term.size() > kCTermMax)
 				return 0;
-			if (kind_only)
-				break;
-			char cluster[kCTermMax + 1];
-			std::memcpy(cluster, value.data(), value.size());
-			cluster[value.size()] = '\0';
-			const char *admin = get_admin_group_in(regdir, cluster);
-			if (admin != nullptr && in_group(up, admin))
+			std::string group;
+			if (!kind_only && c_term_group(regdir, value, group) &&
+			    in_group(up, group))
 				++count;
 			break;
 		}

@@ -1,5 +1,5 @@
-// Internal interface of the authorization library, shared with the front
-// end and the unit tests. C++ only.
+// The library's internal interface, C++ only: for the shared policy, both
+// programs and the tests. The registry's one owner is here too.
 #ifndef SPAUTH_INTERNAL_H
 #define SPAUTH_INTERNAL_H
 
@@ -17,9 +17,29 @@ namespace spauth {
 
 inline constexpr const char *kPasswdPath = "/etc/passwd";
 inline constexpr const char *kGroupPath = "/etc/group";
+
+// The cluster registry: one NAME.conf file a cluster, holding lines such
+// as KEY=VALUE.
 inline constexpr const char *kRegistryDir = "/etc/sysconfig/sp/cluster/";
-// The registry key that names a cluster's administrative group.
+inline constexpr std::string_view kRegistrySuffix = ".conf";
 inline constexpr std::string_view kAdminGroupKey = "ADMINGROUP=";
+inline constexpr std::string_view kIpKey = "IPADDRESS=";
+inline constexpr std::string_view kSerialKey = "SERIALNO=";
+// The registry file of a cluster in regdir.
+std::string registry_file(std::string_view regdir, std::string_view cluster);
+// The cluster a registry file's name names: false for a name that is no
+// registry file's.
+bool registry_cluster(std::string_view file_name, std::string_view &cluster);
+// The registry files of regdir in name order, as a search's *.conf finds
+// them.
+std::vector<std::string> registry_files(const char *regdir);
+// The shell line that lists the registry files of regdir holding the line
+// KEY VALUE: whole lines of fixed text, never a FIFO or a device.
+std::string registry_search(std::string_view regdir, std::string_view key,
+                            std::string_view value);
+// Whether line is one the search for key finds, and its value.
+bool registry_key_line(std::string_view line, std::string_view key,
+                       std::string_view &value);
 
 // Field limits: the buffers the account data has always lived in.
 inline constexpr size_t kNameMax = 79;          // username, comment, gname
@@ -57,7 +77,7 @@ bool open_lines(LineReader &r, const char *path);
 // kLineMax bytes is consumed whole and reported through too_long, empty.
 bool read_line(LineReader &r, std::string_view &line, bool &too_long);
 
-// Splits at every delimiter, as passwd(5) and group(5) do.
+// Splits at every delimiter: a rule's terms, a search path's directories.
 std::vector<std::string_view> split(std::string_view text, char delim);
 
 // The same for the first N fields, without allocating: the account files
@@ -85,6 +105,13 @@ Fields<N> split_fields(std::string_view text, char delim) {
 	}
 }
 
+// A line of /etc/group as the profile reads it: false for one it skips.
+struct GroupEntry {
+	std::string_view name, members;
+	uint32_t gid = 0;
+};
+bool group_entry(std::string_view line, GroupEntry &g);
+
 // Strict unsigned 32-bit decimal: digits only, within max_len characters.
 bool parse_id(std::string_view text, size_t max_len, uint32_t &out);
 
@@ -95,6 +122,10 @@ bool getfield_n(const char *buffer, char *output, size_t size, int count);
 // A cluster name the registry can hold: within max characters, and never
 // a path out of the registry directory.
 bool cluster_name_ok(std::string_view cluster, size_t max);
+// The administrative group a C term's cluster names, into group: false
+// when it names none.
+bool c_term_group(const char *regdir, std::string_view cluster,
+                  std::string &group);
 
 // Appends v to out as one shell word: plain values as they stand, anything
 // else in single quotes.

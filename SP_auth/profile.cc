@@ -133,6 +133,16 @@ user_profile *get_user_profile_from(const char *passwd, const char *group,
 	return up;
 }
 
+bool group_entry(std::string_view line, GroupEntry &g) {
+	Fields<4> f = split_fields<4>(line, ':');
+	if (f.size() < 3 || f[0].size() > kNameMax ||
+	    !parse_id(f[2], kGroupGidMax, g.gid))
+		return false;
+	g.name = f[0];
+	g.members = f.size() > 3 ? f[3] : std::string_view{};
+	return true;
+}
+
 int get_group_affiliations_from(const char *group, user_profile *up) {
 	LineReader r;
 	if (!open_lines(r, group))
@@ -143,20 +153,18 @@ int get_group_affiliations_from(const char *group, user_profile *up) {
 	while (read_line(r, line, too_long)) {
 		if (too_long)
 			continue;
-		Fields<4> g = split_fields<4>(line, ':');
-		uint32_t gid;
-		if (g.size() < 3 || g[0].size() > kNameMax ||
-		    !parse_id(g[2], kGroupGidMax, gid))
+		GroupEntry g;
+		if (!group_entry(line, g))
 			continue;
-		bool member = g.size() > 3 && member_of(g[3], up->username);
-		if (gid == primary->gid) {
-			copy_name(primary->gname, g[0]);
+		bool member = member_of(g.members, up->username);
+		if (g.gid == primary->gid) {
+			copy_name(primary->gname, g.name);
 		} else if (member) {
 			auto *e = static_cast<gent *>(calloc(1, sizeof(gent)));
 			if (e == nullptr)
 				break;
-			e->gid = gid;
-			copy_name(e->gname, g[0]);
+			e->gid = g.gid;
+			copy_name(e->gname, g.name);
 			e->next = up->group;
 			up->group = e;
 		}

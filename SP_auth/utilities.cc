@@ -7,15 +7,16 @@ namespace spauth {
 namespace {
 
 // The cluster of the last registry file that grep listed, or empty: the
-// text after the last "/" up to its first ".conf". A file name may hold a
+// text after the last "/" up to its first suffix. A file name may hold a
 // newline, so lines count only when the capture was cut: then the last
 // complete one names the cluster, never a piece of a name.
 std::string_view last_cluster(std::string_view listed, bool cut) {
 	if (cut)
 		listed = listed.substr(0, listed.rfind('\n') + 1);
 	std::string_view last = listed.substr(listed.rfind('/') + 1);
-	size_t conf = last.find(".conf");
-	return conf == last.npos ? std::string_view{} : last.substr(0, conf);
+	size_t suffix = last.find(kRegistrySuffix);
+	return suffix == last.npos ? std::string_view{}
+	                           : last.substr(0, suffix);
 }
 
 }  // namespace
@@ -50,11 +51,7 @@ int profile_line(const char *regdir, const user_profile *up, std::string &out) {
 			out.append(":G=").append(name);
 			continue;
 		}
-		std::string cmd = "grep -D skip -l -x -F -e ";
-		shell_quote(std::string(kAdminGroupKey).append(name), cmd);
-		cmd.push_back(' ');
-		shell_quote(regdir, cmd);
-		cmd.append("*.conf");
+		std::string cmd = registry_search(regdir, kAdminGroupKey, name);
 		if (cmd.size() > kProfileCmdMax)
 			return 127;
 		char listed[kProfileOutMax];

@@ -25,32 +25,38 @@ constexpr const char *kUsage =
 
 std::vector<std::string> registered_clusters() {
 	std::vector<std::string> names;
-	for (std::string &file : policy::registry_files()) {
-		file.resize(file.size() - 5);  // ".conf"
-		if (!file.empty() && ValidateCluster(file.c_str()) == 0)
-			names.push_back(file);
+	for (const std::string &file :
+	     spauth::registry_files(spauth::kRegistryDir)) {
+		std::string_view cluster;
+		if (spauth::registry_cluster(file, cluster) &&
+		    !cluster.empty() &&
+		    ValidateCluster(std::string(cluster).c_str()) == 0)
+			names.emplace_back(cluster);
 	}
 	return names;
 }
 
 // The terms of rule_text that up satisfies, each evaluated on its own.
-std::string grounds(user_profile *up, const std::string &rule_text) {
-	std::string out;
+std::vector<std::string> satisfied(user_profile *up,
+                                   const std::string &rule_text) {
+	std::vector<std::string> terms;
 	for (std::string_view term : spauth::split(rule_text, ':')) {
 		std::string t(term);
-		if (check_authority(up, t.data()) == 0)
-			continue;
-		out.append(out.empty() ? "" : ", ").append(t);
-		if (t.starts_with("C=") && t.size() <= spauth::kCTermMax) {
-			char group[spauth::kCTermMax + 1];
-			std::memcpy(group, t.data() + 2, t.size() - 2);
-			group[t.size() - 2] = '\0';
-			if (getAdminGroup(group) != nullptr)
-				out.append(" through its administrative group ")
-				    .append(group);
-		}
+		if (check_authority(up, t.data()) != 0)
+			terms.push_back(t);
 	}
-	return out;
+	return terms;
+}
+
+// A term, with what grants through it: a C term, its cluster's
+// administrative group.
+std::string explained(const std::string &term) {
+	std::string group;
+	if (term.starts_with("C=") &&
+	    spauth::c_term_group(spauth::kRegistryDir,
+	                         std::string_view(term).substr(2), group))
+		return term + " through its administrative group " + group;
+	return term;
 }
 
 // The verdict of one function, and of one cluster where it takes one.
@@ -65,13 +71,16 @@ std::string verdict(user_profile *up, const Function &f,
 	// The front end refuses such names before its rule.
 	if (!policy::cluster_name_fits(cluster, f))
 		return "refused: invalid cluster name";
-	if (f.upgrade_uid && up->uid == policy::kUpgradeUid)
-		return "permitted: restricted to the five upgrade-check "
-		       "scripts";
+	if (f.exception != nullptr && up->uid == f.exception->uid)
+		return std::string("permitted: ") + f.exception->grant;
 	std::string text = policy::format_rule(*f.rule, cluster);
 	if (check_authority(up, text.data()) == 0)
 		return "refused";
-	return "permitted: " + grounds(up, text);
+	std::string grounds;
+	for (const std::string &term : satisfied(up, text))
+		grounds.append(grounds.empty() ? "" : ", ")
+		    .append(explained(term));
+	return "permitted: " + grounds;
 }
 
 void check_one(user_profile *up, const Function &f,

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,8 @@
 // The two tool directories; every tool path is built from one of them.
 #define QEL_TOOL_DIR "/sp/prod/code/csst/bin"
 #define QEL_SPCOMM_BIN "/home/spcomm/bin"
+// Where the archive script's log is written, as root.
+#define QEL_ARCHIVE_LOG_DIR "/sp/tmp"
 
 namespace policy {
 
@@ -47,6 +50,7 @@ inline constexpr Tool kRescueScript = {QEL_SPCOMM_BIN "/qelrescue.sh", kSpcomm};
 inline constexpr Tool kMup = {QEL_SPCOMM_BIN "/MUP", kRoot};
 inline constexpr Tool kNpTee = {QEL_TOOL_DIR "/npTee", kRoot};
 inline constexpr Tool kCorvanexScript = {QEL_TOOL_DIR "/Corvanex.sh", kRoot};
+inline constexpr const char *kArchiveLog = QEL_ARCHIVE_LOG_DIR "/Corvane_log.";
 // Every tool, in the order spauth verify examines them.
 inline constexpr const Tool *kTools[] = {
     &kGetPanicDump, &kGetCoreDump, &kCallnode,       &kDcup,
@@ -62,18 +66,26 @@ struct Rule {
 	size_t buffer;
 };
 
+// A uid let past a function's rule, held to a list of commands (each as
+// stored, with its one trailing blank); grant: how spauth check words it.
+struct Exception {
+	uid_t uid;
+	std::span<const char *const> commands;
+	const char *grant;
+};
+
 // One function: its invoked name, its rule (null: qelmup, gated by its
-// marker), the tools it starts, and the size of a buffer of its own that
-// the cluster name must also fit (0: none).
+// marker) and the message that refuses a caller (a %d place takes the
+// caller's uid), the size of a buffer of its own that the cluster name
+// must also fit, terminator included (0: none), and a uid let past its
+// rule.
 struct Function {
 	const char *name;
 	const Rule *rule;
-	std::array<const Tool *, 2> tools;
-	size_t name_buffer = 0;
-	// qelcmd lets kUpgradeUid past its rule, held to the upgrade scripts.
-	bool upgrade_uid = false;
+	const char *refusal;
+	size_t cluster_buffer = 0;
+	const Exception *exception = nullptr;
 };
-inline constexpr uid_t kUpgradeUid = 512;
 
 inline constexpr Rule kDumpRule = {
     "U=0:U=%d:U=%d:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s",
@@ -92,22 +104,54 @@ inline constexpr Rule kCBIOSRule = {
     "U=0:U=%d:U=%d:G=qeloem:G=qelsvc:C=%s", {508, 509}, 128};
 inline constexpr Rule kRescueRule = {"U=0:U=%d:G=qeloem:G=qelsvc", {509}, 512};
 
+// Uid 512 may use qelcmd past its rule, for the upgrade-check scripts
+// alone, each one word.
+inline constexpr const char *kUpgradeScripts[] = {
+    (QEL_TOOL_DIR "/upgrade_scripts/pre_check/check_clustercore_flag/"
+                  "check_clustercore_flag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/upgrade_check/"
+                  "check_clustercore_flag/check_clustercore_flag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/upgrade_check/check_defrag/"
+                  "check_defrag.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/post_check/"
+                  "check_cluster_update_flags/up_cexflagcheck.sh "),
+    (QEL_TOOL_DIR "/upgrade_scripts/post_check/check_defrag/"
+                  "check_defrag.sh "),
+};
+static_assert(std::size(kUpgradeScripts) == 5, "the grant counts them");
+inline constexpr Exception kUpgradeException = {
+    512, kUpgradeScripts, "restricted to the five upgrade-check scripts"};
+
+inline constexpr const char *kRefusalAuthFailure = "\nAuthorization failure\n";
+inline constexpr const char *kRefusalNotAuthorized =
+    "\nYou are not authorized to perform this function!!\n";
+
 // The dispatch table as data, in the order the invoked name is compared.
-// qeldump keeps the cluster, found or given, in its 64-byte nodename.
-inline constexpr Function kDump = {
-    "qeldump", &kDumpRule, {&kGetPanicDump, &kGetCoreDump}, 64};
-inline constexpr Function kDrives = {"qeldrive", &kDrivesRule, {&kDcup}};
-inline constexpr Function kCorvanex = {
-    "Corvanex", &kCorvanexRule, {&kNpTee, &kCorvanexScript}};
-inline constexpr Function kCmd = {"qelcmd", &kCmdRule, {&kCallnode}, 0, true};
-inline constexpr Function kCage = {"qelcage", &kCageRule, {&kDrvCageUp}};
-inline constexpr Function kCBIOS = {"qelbios", &kCBIOSRule, {&kFlashCBIOS}};
-inline constexpr Function kRescue = {
-    "qelrescue", &kRescueRule, {&kNodeRescueData, &kRescueScript}};
-inline constexpr Function kMupFunction = {"qelmup", nullptr, {&kMup}};
+// qeldump's design keeps the cluster, found or given, in a 64-byte buffer.
+inline constexpr Function kDump = {"qeldump", &kDumpRule, kRefusalAuthFailure,
+                                   64};
+inline constexpr Function kDrives = {"qeldrive", &kDrivesRule,
+                                     kRefusalAuthFailure};
+inline constexpr Function kCorvanex = {"Corvanex", &kCorvanexRule,
+                                       "\nAuthorization failure (UID=%d)\n"};
+inline constexpr Function kCmd = {"qelcmd", &kCmdRule, kRefusalNotAuthorized, 0,
+                                  &kUpgradeException};
+inline constexpr Function kCage = {"qelcage", &kCageRule, kRefusalAuthFailure};
+inline constexpr Function kCBIOS = {"qelbios", &kCBIOSRule,
+                                    kRefusalNotAuthorized};
+inline constexpr Function kRescue = {"qelrescue", &kRescueRule,
+                                     kRefusalAuthFailure};
+inline constexpr Function kMupFunction = {"qelmup", nullptr, nullptr};
 inline constexpr const Function *kFunctions[] = {
     &kDump, &kDrives, &kCorvanex, &kCmd,
     &kCage, &kCBIOS,  &kRescue,   &kMupFunction};
+// The functions in the order the invoked name is compared; null when name
+// is none of them.
+const Function *function_named(std::string_view name);
+// Whether the exception lets its uid run the joined command words: they
+// agree with the start of an allowed command over their own length, so one
+// script path as a single word, or nothing.
+bool excepted(const Exception &e, std::string_view joined);
 
 // The only search path root's shells get: sudo and grep are found here.
 inline constexpr const char *kSafePath =
@@ -141,11 +185,15 @@ constexpr size_t cluster_max(const Function &f) {
 	     i += 2, ++n)
 		fixed = fixed - 2 + digits(f.rule->uids[n]);
 	size_t max = std::min(f.rule->buffer - 1 - fixed, spauth::kClusterMax);
-	return f.name_buffer == 0 ? max : std::min(max, f.name_buffer - 1);
+	return f.cluster_buffer == 0 ? max
+	                             : std::min(max, f.cluster_buffer - 1);
 }
 
-// The one cluster-name rule of the front end: the library's (within max,
-// never a path) and no ":", which would add terms to the rule.
+// The characters the front end refuses in a cluster name, and records: "/"
+// would name a file outside the registry, ":" would add terms to the rule.
+bool cluster_chars_ok(std::string_view cluster);
+// The one cluster-name rule of the front end: those characters, and the
+// function's limit.
 bool cluster_name_fits(std::string_view cluster, const Function &f);
 // The rule's text for the cluster.
 std::string format_rule(const Rule &rule, std::string_view cluster);
@@ -157,7 +205,7 @@ enum ToolPathVerdict { kPathSafe, kPathForeignOwner, kPathUnsafe };
 // What check_tool_path says of a component; spauth verify finds its fix
 // by these.
 inline constexpr const char *kPathWritable = "is writable by group or others";
-inline constexpr const char *kPathNotRoots = "is not owned by root";
+inline constexpr const char *kPathNotRootOwned = "is not owned by root";
 inline constexpr const char *kPathNotRegular = "is not a regular file";
 inline constexpr const char *kPathNotDirectory = "is not a directory";
 inline constexpr const char *kPathUnexamined = "cannot be examined";
@@ -182,15 +230,6 @@ int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f,
 // registry's, the archive log's): missing when it does not exist.
 int check_file_path(const char *file, ToolPathFinding &f);
 int check_dir_path(const char *dir, ToolPathFinding &f, bool &missing);
-
-// The registry files in name order, as the search's *.conf finds them.
-std::vector<std::string> registry_files();
-// The registry's keys; the search matches whole lines of them.
-inline constexpr std::string_view kIpKey = "IPADDRESS=";
-inline constexpr std::string_view kSerialKey = "SERIALNO=";
-// How much of an address or serial number the search takes.
-inline constexpr size_t kIpMax = 15;
-inline constexpr size_t kSerialMax = 7;
 
 // qelmup's gate: the marker file, and whether it passes now.
 inline constexpr const char *kMupMarker = "/tmp/spmup.tar";

@@ -1,11 +1,25 @@
-// The rule text for a cluster, and the cluster names a function takes.
+// The functions by name, the cluster names they take, their rule texts and
+// the exception to a rule.
+#include <cstring>
+
 #include "policy.h"
 
 namespace policy {
 
+const Function *function_named(std::string_view name) {
+	for (const Function *f : kFunctions)
+		if (name == f->name)
+			return f;
+	return nullptr;
+}
+
+bool cluster_chars_ok(std::string_view cluster) {
+	return cluster.find_first_of("/:") == cluster.npos;
+}
+
 bool cluster_name_fits(std::string_view cluster, const Function &f) {
 	return spauth::cluster_name_ok(cluster, cluster_max(f)) &&
-	       cluster.find(':') == cluster.npos;
+	       cluster_chars_ok(cluster);
 }
 
 std::string format_rule(const Rule &rule, std::string_view cluster) {
@@ -24,6 +38,13 @@ std::string format_rule(const Rule &rule, std::string_view cluster) {
 		}
 	}
 	return out;
+}
+
+bool excepted(const Exception &e, std::string_view joined) {
+	for (std::string_view allowed : e.commands)
+		if (allowed.starts_with(joined))
+			return true;
+	return false;
 }
 
 }  // namespace policy

@@ -93,7 +93,7 @@ int component(std::string &at, End end, bool last, Walk &w) {
 		return unsafe(w, at, st.st_uid, kPathWritable);
 	if (st.st_uid != 0 && st.st_uid != w.also_owner &&
 	    w.verdict == kPathSafe) {
-		w.f = {at, st.st_uid, kPathNotRoots, w.link};
+		w.f = {at, st.st_uid, kPathNotRootOwned, w.link};
 		w.verdict = kPathForeignOwner;
 	}
 	return w.verdict;

@@ -1,33 +1,25 @@
 // The audit trail: one record per run in the system log, authpriv. Caller
-// text is escaped so that no record can be forged; a record that cannot be
-// sent changes nothing else.
+// and file text is escaped so that no record can be forged; a record that
+// cannot be sent changes nothing else.
 #include <syslog.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "qeldump.h"
+#include "entry.h"
+#include "handler.h"
 
+namespace front {
 namespace {
 
 constexpr size_t kFieldMax = 2048;  // logging only: cut, not refused
 
-const char *tag = "qeldump";  // ours, never a name the caller chose
-std::string invoked_as;       // the caller chose it: escaped in records
-std::string operands;         // as the caller gave them, before getopt permutes
+std::string operands;  // as the caller gave them, before getopt permutes
 
 // Caller and file text in a record: the field separator ";" escaped too.
 std::string escaped(std::string_view text) {
 	return spauth::escaped(text, ";", kFieldMax);
-}
-
-std::string who() {
-	if (tmpUser != nullptr)
-		return escaped(tmpUser->username);
-	return "uid=" + std::to_string(myuid);
 }
 
 std::string where() {
@@ -47,46 +39,40 @@ std::string owner_name(uid_t uid) {
 
 }  // namespace
 
-void audit_begin(const char *invoked, int argc, char **argv) {
-	for (const policy::Function *f : policy::kFunctions)
-		if (std::strcmp(invoked, f->name) == 0)
-			tag = f->name;
-	invoked_as = invoked;
+// The tag is ours, never a name the caller chose.
+void audit_begin(const policy::Function *function, int argc, char **argv) {
 	for (int i = 1; i < argc; ++i)
 		operands.append(i > 1 ? " " : "").append(argv[i]);
-	openlog(tag, LOG_PID, LOG_AUTHPRIV);
+	openlog(function != nullptr ? function->name : "qeldump", LOG_PID,
+	        LOG_AUTHPRIV);
 }
 
 void audit_refusal(const char *reason) {
 	syslog(LOG_WARNING, "%s : %s ; %s ; FUNCTION=%s ; ARGS=%s",
-	       who().c_str(), reason, where().c_str(),
-	       escaped(invoked_as).c_str(), escaped(operands).c_str());
-}
-
-const char *invoked_name() {
-	return invoked_as.c_str();
-}
-
-std::string audit_caller() {
-	return who();
+	       escaped(caller_name()).c_str(), reason, where().c_str(),
+	       escaped(invoked).c_str(), escaped(operands).c_str());
 }
 
 void audit_start(const char *account, std::string_view cluster,
                  const std::string &command) {
 	syslog(LOG_NOTICE, "%s : %s ; USER=%s ; CLUSTER=%s ; COMMAND=%s",
-	       who().c_str(), where().c_str(), account,
-	       escaped(cluster).c_str(), escaped(command).c_str());
+	       escaped(caller_name()).c_str(), where().c_str(),
+	       escaped(account).c_str(), escaped(cluster).c_str(),
+	       escaped(command).c_str());
 }
 
 void audit_end(int status, const std::string &command) {
-	syslog(LOG_INFO, "%s : STATUS=%d ; COMMAND=%s", who().c_str(),
-	       status & 0xff, escaped(command).c_str());
+	syslog(LOG_INFO, "%s : STATUS=%d ; COMMAND=%s",
+	       escaped(caller_name()).c_str(), status & 0xff,
+	       escaped(command).c_str());
 }
 
 void audit_unsafe_path(const policy::ToolPathFinding &f,
                        const std::string &command) {
 	syslog(LOG_ALERT,
 	       "%s : unsafe tool path ; PATH=%s ; OWNER=%s ; COMMAND=%s",
-	       who().c_str(), escaped(f.component).c_str(),
+	       escaped(caller_name()).c_str(), escaped(f.component).c_str(),
 	       owner_name(f.owner).c_str(), escaped(command).c_str());
 }
+
+}  // namespace front

@@ -3,48 +3,25 @@
 #include <cstring>
 #include <string>
 
-#include "qeldump.h"
+#include "handler.h"
+
+namespace front {
 
 using policy::kCmd;
 
-// callnode, then the mode flag, the cluster and the node; the command
+namespace {
+
+// After callnode: the mode flag, the cluster and the node; the command
 // words follow, each piece quoted and followed by a blank. The line is
 // bounded at 1023 bytes with its terminator.
-const LineFormat kCmdLine = {"%s %s %s %s ", 1023};
+constexpr LineFormat kCmdLine = {" %s %s %s ", 1023};
 constexpr size_t kJoinedSize = 1024;  // the joined command words
 constexpr const char *kCmdUsage[] = {
     "\nUSAGE: qelcmd <clustername> <node>|all <command>",
     "\texecute command on a cluster/node"};
-constexpr const char *kCmdDenied =
-    "\nYou are not authorized to perform this function!!";
 constexpr const char *kCmdBadCluster =
     "\nqelcmd: invalid cluster name given: %s\n";
 constexpr const char *kCmdTooLong = "\nqelcmd: command too long\n";
-
-// As stored, each with its one trailing blank.
-constexpr const char *kUpgradeScripts[] = {
-    (QEL_TOOL_DIR "/upgrade_scripts/pre_check/check_clustercore_flag/"
-                  "check_clustercore_flag.sh "),
-    (QEL_TOOL_DIR "/upgrade_scripts/upgrade_check/"
-                  "check_clustercore_flag/check_clustercore_flag.sh "),
-    (QEL_TOOL_DIR "/upgrade_scripts/upgrade_check/check_defrag/"
-                  "check_defrag.sh "),
-    (QEL_TOOL_DIR "/upgrade_scripts/post_check/"
-                  "check_cluster_update_flags/up_cexflagcheck.sh "),
-    (QEL_TOOL_DIR "/upgrade_scripts/post_check/check_defrag/"
-                  "check_defrag.sh "),
-};
-
-namespace {
-
-// The joined text agrees with the start of an allowed command over its own
-// length; so one script path as a single word, or nothing.
-bool admitted(std::string_view joined) {
-	for (std::string_view allowed : kUpgradeScripts)
-		if (allowed.starts_with(joined))
-			return true;
-	return false;
-}
 
 // Appends word as the shell would split it unquoted (at blanks, tabs and
 // newlines), each piece quoted and followed by one blank.
@@ -63,12 +40,17 @@ void append_pieces(std::string_view word, std::string &out) {
 	}
 }
 
+int bad_cluster(const char *cluster) {
+	printf(kCmdBadCluster, cluster);
+	return kStatusUsage;
+}
+
 }  // namespace
 
 bool compose_cmd_line(std::string &out, std::string_view flag,
                       std::string_view cluster, std::string_view node,
                       int nwords, char *const *words) {
-	compose(out, kCmdLine, {policy::kCallnode.path, flag, cluster, node});
+	compose_line(out, policy::kCallnode, kCmdLine, {flag, cluster, node});
 	for (int i = 0; i < nwords; ++i)
 		append_pieces(words[i], out);
 	return out.size() < kCmdLine.size;
@@ -76,22 +58,18 @@ bool compose_cmd_line(std::string &out, std::string_view flag,
 
 int doCMD(int argc, char **argv) {
 	const char *cluster = argc >= 2 ? argv[1] : "XXX";
-	if (!cluster_operand_ok(cluster, kCmd)) {
-		printf(kCmdBadCluster, cluster);
-		return kStatusUsage;
-	}
-	if (myuid != policy::kUpgradeUid && !permitted(kCmd, cluster)) {
-		line(kCmdDenied);
+	if (!gate_cluster(cluster, kCmd))
+		return bad_cluster(cluster);
+	// The exception's uid passes the rule, held to its commands below.
+	bool excepted_uid = myuid == kCmd.exception->uid;
+	if (!excepted_uid && !gate_rule(kCmd, cluster))
 		return kStatusRefused;
-	}
 	if (argc <= 3) {
-		usage(kCmdUsage);
+		print_usage(kCmdUsage);
 		return kStatusUsage;
 	}
-	if (ValidateCluster(cluster) != 0) {
-		printf(kCmdBadCluster, cluster);
-		return kStatusUsage;
-	}
+	if (ValidateCluster(cluster) != 0)
+		return bad_cluster(cluster);
 	int first = 3;
 	const char *flag = "-s";
 	if (std::strcmp(argv[3], "-t") == 0) {
@@ -101,17 +79,16 @@ int doCMD(int argc, char **argv) {
 	std::string joined;
 	for (int i = first; i < argc; ++i)
 		joined.append(argv[i]).push_back(' ');
-	if (myuid == policy::kUpgradeUid && !admitted(joined)) {
-		audit_refusal(kNotAllowed);
-		line(kCmdDenied);
-		return kStatusRefused;
-	}
-	std::string cmd;
+	if (excepted_uid && !policy::excepted(*kCmd.exception, joined))
+		return refuse(kCmd, kReasonNotAllowed);
+	std::string line;
 	if (joined.size() >= kJoinedSize ||
-	    !compose_cmd_line(cmd, flag, cluster, argv[2], argc - first,
+	    !compose_cmd_line(line, flag, cluster, argv[2], argc - first,
 	                      argv + first)) {
 		printf("%s", kCmdTooLong);
 		return kStatusUsage;
 	}
-	return run_direct({policy::kCallnode.path}, cluster, cmd);
+	return run_line({&policy::kCallnode}, cluster, line);
 }
+
+}  // namespace front

@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <string>
 
-#include "qeldump.h"
+#include "handler.h"
+
+namespace front {
 
 using policy::kCorvanex;
+
+namespace {
 
 constexpr size_t kCorvanexLineSize = 512;
 constexpr const char *kCorvanexOptions = "Lt";
@@ -16,20 +20,23 @@ constexpr const char *kCorvanexUsage[] = {
     "\tCreate Corvanex data archive for a given cluster"};
 constexpr const char *kCorvanexBadCluster =
     "\nCorvanex: invalid cluster name given: %s\n";
-// "%s/sp/prod/code/csst/bin/Corvanex.sh %s %s %s %s": tee prefix, "-L ",
-// "-t ", cluster, the operand after it. The prefix names the log file.
-constexpr const char *kTeeLog = "/sp/tmp/Corvane_log.";
+// After npTee: the log it writes, then the line it runs.
+constexpr LineFormat kTeeLine = {" %s ", kCorvanexLineSize};
 
+}  // namespace
+
+// The script's places are "-L " or nothing, "-t " or nothing, the cluster
+// and the operand after it or nothing, one blank between each two, as the
+// line has always been.
 bool compose_corvanex_line(std::string &out, bool dontlock, bool notee,
                            std::string_view cluster, const char *fifth) {
 	out.clear();
-	if (!notee) {
-		out.append(policy::kNpTee.path).push_back(' ');
-		spauth::shell_quote(std::string(kTeeLog).append(cluster), out);
-		out.push_back(' ');
-	}
-	out.append(policy::kCorvanexScript.path)
-	    .append(" ")
+	if (!notee)
+		compose_line(
+		    out, policy::kNpTee, kTeeLine,
+		    {std::string(policy::kArchiveLog).append(cluster)});
+	spauth::shell_quote(policy::kCorvanexScript.path, out);
+	out.append(" ")
 	    .append(dontlock ? "-L " : "")
 	    .append(" ")
 	    .append(notee ? "-t " : "")
@@ -55,26 +62,25 @@ int doCorvanex(int argc, char **argv) {
 		}
 	}
 	if (argc <= 1 || optind >= argc) {
-		usage(kCorvanexUsage);
+		print_usage(kCorvanexUsage);
 		return kStatusUsage;
 	}
 	const char *cluster = argv[optind++];
-	if (!cluster_operand_ok(cluster, kCorvanex) ||
+	if (!gate_cluster(cluster, kCorvanex) ||
 	    ValidateCluster(cluster) != 0) {
 		printf(kCorvanexBadCluster, cluster);
 		return kStatusUsage;
 	}
-	if (!permitted(kCorvanex, cluster)) {
-		printf("\nAuthorization failure (UID=%d)\n",
-		       static_cast<int>(myuid));
+	if (!gate_rule(kCorvanex, cluster))
 		return kStatusRefused;
-	}
-	std::string cmd;
-	if (!compose_corvanex_line(cmd, DONTLOCK, notee, cluster,
+	std::string line;
+	if (!compose_corvanex_line(line, DONTLOCK, notee, cluster,
 	                           optind < argc ? argv[optind] : nullptr))
-		return too_long(kCorvanex.name);
-	const char *script = policy::kCorvanexScript.path;
+		return refuse_too_long(kCorvanex.name);
 	if (notee)
-		return run_direct({script}, cluster, cmd);
-	return run_direct({policy::kNpTee.path, script}, cluster, cmd);
+		return run_line({&policy::kCorvanexScript}, cluster, line);
+	return run_line({&policy::kNpTee, &policy::kCorvanexScript}, cluster,
+	                line);
 }
+
+}  // namespace front

@@ -3,14 +3,22 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "qeldump.h"
+#include "handler.h"
+
+namespace front {
 
 using policy::kDump;
 
+namespace {
+
 constexpr size_t kDumpTypeMax = 31;
+// As much of an address or serial number as the search is given.
+constexpr size_t kIpMax = 15;
+constexpr size_t kSerialMax = 7;
 constexpr const char *kDumpOptions = "DI:N:";
 constexpr const char *kDumpUsage[] = {
     ("\n\nUSAGE: qeldump [-D] [-I <ip>] [-N <snum>] core|panic <clustername> "
@@ -29,45 +37,42 @@ constexpr const char *kDumpUsage[] = {
 constexpr const char *kDumpTooFew = "\nToo few parameters entered!!";
 constexpr const char *kDumpBadCluster =
     "\nqeldump: invalid cluster name given (%s)\n";
-// The tool, then (after -D) the cluster, the node and the output file;
+// After the tool: (after -D) the cluster, the node and the output file;
 // by -D, then by whether an output file name is present.
-const LineFormat kDumpLines[2][2] = {
-    {{"sudo -u spcomm %s %s %s", 512}, {"sudo -u spcomm %s %s %s %s", 512}},
-    {{"sudo -u spcomm %s -D %s %s", 512},
-     {"sudo -u spcomm %s -D %s %s %s", 512}},
+constexpr LineFormat kDumpLines[2][2] = {
+    {{" %s %s", 512}, {" %s %s %s", 512}},
+    {{" -D %s %s", 512}, {" -D %s %s %s", 512}},
 };
 
-void dumpUSAGE() {
-	usage(kDumpUsage);
-}
-
-namespace {
-
-[[noreturn]] void too_few() {
-	dumpUSAGE();
-	line(kDumpTooFew);
-	exit(kStatusUsage);
-}
-
-// What the options asked for; -I and -N keep their first characters.
-struct DumpOptions {
+// One run of qeldump: what its options asked for (-I and -N keep their
+// first characters), the tool its dump type names, the cluster, and
+// whether it ran out of operands.
+struct Dump {
 	bool nodelete = false, iaddr = false, snumber = false;
-	std::string IPADDR, SERIAL;
+	std::string IPADDR, SERIAL, nodename;
+	const policy::Tool *tool = nullptr;
+	bool too_few = false;
 };
+
+// The next operand, or null when there is none (too few).
+const char *next_operand(int argc, char **argv, Dump &d) {
+	if (optind < argc)
+		return argv[optind++];
+	d.too_few = true;
+	return nullptr;
+}
 
 // Scans the options; false, with the usage and the reason, on an error.
-bool scan_options(int argc, char **argv, DumpOptions &o) {
+bool scan_options(int argc, char **argv, Dump &d) {
 	for (int opt; (opt = getopt(argc, argv, kDumpOptions)) != -1;) {
 		if (opt == 'D') {
-			o.nodelete = true;
+			d.nodelete = true;
 		} else if (opt == 'I') {
-			o.IPADDR =
-			    std::string(optarg).substr(0, policy::kIpMax);
-			o.iaddr = true;
+			d.IPADDR = std::string(optarg).substr(0, kIpMax);
+			d.iaddr = true;
 		} else if (opt == 'N') {
-			o.SERIAL =
-			    std::string(optarg).substr(0, policy::kSerialMax);
-			o.snumber = true;
+			d.SERIAL = std::string(optarg).substr(0, kSerialMax);
+			d.snumber = true;
 		} else {
 			dumpUSAGE();
 			printf(optopt == 'I' || optopt == 'N'
@@ -80,68 +85,88 @@ bool scan_options(int argc, char **argv, DumpOptions &o) {
 	return true;
 }
 
+// The dump type names the tool: 0, or the status to end with.
+int take_dump_type(const char *dmptype, Dump &d) {
+	if (std::strlen(dmptype) > kDumpTypeMax)
+		return refuse_too_long(kDump.name);
+	if (strcasecmp(dmptype, "panic") == 0)
+		d.tool = &policy::kGetPanicDump;
+	else if (strcasecmp(dmptype, "core") == 0)
+		d.tool = &policy::kGetCoreDump;
+	if (d.tool != nullptr)
+		return 0;
+	printf("Unsuppored function requested (%s)\n", dmptype);
+	return kStatusDumpBadType;
+}
+
 // The cluster: found by -I or -N, or the next operand, and registered;
 // 0, or the status to end with.
-int find_cluster(int argc, char **argv, const DumpOptions &o,
-                 std::string &nodename) {
-	if (o.iaddr || o.snumber) {
-		nodename = o.iaddr ? getSysName(o.IPADDR.c_str(), nullptr)
-		                   : getSysName(nullptr, o.SERIAL.c_str());
-		if (nodename.empty())
-			return kStatusDumpUsage;
+int find_cluster(int argc, char **argv, Dump &d) {
+	if (d.iaddr || d.snumber) {
+		d.nodename = d.iaddr ? getSysName(d.IPADDR.c_str(), nullptr)
+		                     : getSysName(nullptr, d.SERIAL.c_str());
+		if (d.nodename.empty())
+			return kStatusDumpNotLocated;
+	} else if (const char *operand = next_operand(argc, argv, d)) {
+		d.nodename = operand;
 	} else {
-		if (optind >= argc)
-			too_few();
-		nodename = argv[optind++];
+		return kStatusUsage;
 	}
-	if (!cluster_operand_ok(nodename, kDump) ||
-	    ValidateCluster(nodename.c_str()) != 0) {
-		printf(kDumpBadCluster, nodename.c_str());
-		return kStatusDumpRefused;
+	if (!gate_cluster(d.nodename, kDump) ||
+	    ValidateCluster(d.nodename.c_str()) != 0) {
+		printf(kDumpBadCluster, d.nodename.c_str());
+		return kStatusDumpUnregistered;
 	}
 	return 0;
 }
 
+// The gates in their order, then the run: its status.
+int dump(int argc, char **argv, Dump &d) {
+	if (!scan_options(argc, argv, d))
+		return kStatusDumpOptions;
+	const char *dmptype = next_operand(argc, argv, d);
+	if (dmptype == nullptr)
+		return kStatusUsage;
+	if (int rc = take_dump_type(dmptype, d))
+		return rc;
+	if (d.iaddr && d.snumber) {
+		dumpUSAGE();
+		print_line("\n-I and -N are mutually exclusive");
+		print_line("Please specify only one of -I, -N, or clustername");
+		return kStatusDumpOptions;
+	}
+	if (int rc = find_cluster(argc, argv, d))
+		return rc;
+	if (!gate_rule(kDump, d.nodename))
+		return kStatusRefused;
+	const char *node = next_operand(argc, argv, d);
+	if (node == nullptr)
+		return kStatusUsage;
+	const char *ofilename = optind < argc ? argv[optind] : "";
+	std::string line;
+	if (!compose_line(line, *d.tool,
+	                  kDumpLines[d.nodelete][ofilename[0] != '\0'],
+	                  {d.nodename, node, ofilename}))
+		return refuse_too_long(kDump.name);
+	return run_line({d.tool}, d.nodename, line);
+}
+
 }  // namespace
 
-int doDump(int argc, char **argv) {
-	if (argc <= 2)
-		too_few();
-	DumpOptions o;
-	if (!scan_options(argc, argv, o))
-		return kStatusDumpUsage;
-	if (optind >= argc)
-		too_few();
-	const char *dmptype = argv[optind++];
-	if (std::strlen(dmptype) > kDumpTypeMax)
-		return too_long(kDump.name);
-	if (strcasecmp(dmptype, "panic") != 0 &&
-	    strcasecmp(dmptype, "core") != 0) {
-		printf("Unsuppored function requested (%s)\n", dmptype);
-		return kStatusDumpRefused;
-	}
-	if (o.iaddr && o.snumber) {
-		dumpUSAGE();
-		line("\n-I and -N are mutually exclusive");
-		line("Please specify only one of -I, -N, or clustername");
-		return kStatusDumpUsage;
-	}
-	std::string nodename;
-	if (int rc = find_cluster(argc, argv, o, nodename))
-		return rc;
-	if (!permitted(kDump, nodename)) {
-		line("\nAuthorization failure");
-		return kStatusRefused;
-	}
-	if (optind >= argc)
-		too_few();
-	const char *node = argv[optind++];
-	const char *ofilename = optind < argc ? argv[optind] : "";
-	const char *scrname =
-	    strcasecmp(dmptype, "panic") == 0 ? NAMEPANIC : NAMECORE;
-	std::string args;
-	if (!compose(args, kDumpLines[o.nodelete][ofilename[0] != '\0'],
-	             {scrname, nodename, node, ofilename}))
-		return too_long(kDump.name);
-	return run_tool(policy::kSpcomm, nodename, args);
+void dumpUSAGE() {
+	print_usage(kDumpUsage);
 }
+
+// Too few operands end the process here, wherever they are found.
+int doDump(int argc, char **argv) {
+	Dump d;
+	d.too_few = argc <= 2;
+	int rc = d.too_few ? kStatusUsage : dump(argc, argv, d);
+	if (!d.too_few)
+		return rc;
+	dumpUSAGE();
+	print_line(kDumpTooFew);
+	exit(kStatusUsage);
+}
+
+}  // namespace front

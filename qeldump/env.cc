@@ -5,10 +5,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "qeldump.h"
+#include "entry.h"
+#include "handler.h"
 
 extern char **environ;
 
+namespace front {
 namespace {
 
 // A time zone names a zone, never a file to load: no "..", and no
@@ -52,11 +54,24 @@ bool made_of(std::string_view s, bool letters, std::string_view punctuation) {
 	});
 }
 
+// The front end's own environment, and the tools': the same with the
+// caller's TZ, which never dates our own records. setenv would rescan the
+// environment for every variable.
+std::vector<std::string> store;
 std::string caller_tz;
-bool have_tz;
-// The new environment; setenv would rescan it for every variable.
-std::vector<std::string> env_store;
-std::vector<char *> env_ptrs;
+std::vector<char *> own, tools;
+
+void install() {
+	own.clear();
+	for (std::string &entry : store)
+		own.push_back(entry.data());
+	tools = own;
+	if (!caller_tz.empty())
+		tools.push_back(caller_tz.data());
+	own.push_back(nullptr);
+	tools.push_back(nullptr);
+	environ = own.data();
+}
 
 }  // namespace
 
@@ -74,8 +89,7 @@ bool env_kept(std::string_view name, std::string_view value) {
 	return false;
 }
 
-// The first of duplicate names counts, as getenv would see it. The
-// caller's TZ is kept aside for the tools alone.
+// The first of duplicate names counts, as getenv would see it.
 void build_environment() {
 	std::unordered_set<std::string_view> seen;
 	for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
@@ -85,27 +99,25 @@ void build_environment() {
 		    !seen.insert(entry.substr(0, eq)).second ||
 		    !env_kept(entry.substr(0, eq), entry.substr(eq + 1)))
 			continue;
-		if (entry.starts_with("TZ=")) {
+		if (entry.starts_with("TZ="))
 			caller_tz = entry;
-			have_tz = true;
-		} else {
-			env_store.emplace_back(entry);
-		}
+		else
+			store.emplace_back(entry);
 	}
-	env_store.emplace_back(std::string("PATH=") + policy::kSafePath);
-	env_store.emplace_back("HOME=/root");
-	env_store.emplace_back("SHELL=/bin/sh");
-	env_ptrs.resize(env_store.size() + 1, nullptr);
-	std::transform(env_store.begin(), env_store.end(), env_ptrs.begin(),
-	               [](std::string &s) { return s.data(); });
-	environ = env_ptrs.data();
+	store.emplace_back(std::string("PATH=") + policy::kSafePath);
+	store.emplace_back("HOME=/root");
+	store.emplace_back("SHELL=/bin/sh");
+	install();
 }
 
-bool set_caller_env(const char *username) {
-	return setenv("USER", username, 1) == 0 &&
-	       setenv("LOGNAME", username, 1) == 0;
+void set_caller_env(const char *username) {
+	store.emplace_back(std::string("USER=") + username);
+	store.emplace_back(std::string("LOGNAME=") + username);
+	install();
 }
 
-const char *tool_tz() {
-	return have_tz ? caller_tz.c_str() : nullptr;
+char *const *tool_environment() {
+	return tools.data();
 }
+
+}  // namespace front

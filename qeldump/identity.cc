@@ -18,8 +18,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "qeldump.h"
+#include "entry.h"
 
+namespace front {
 namespace {
 
 constexpr const char *kSystemLimits = "/proc/1/limits";
@@ -205,3 +206,5 @@ bool take_system_process_state() {
 		return false;
 	return prctl(PR_SET_TIMERSLACK, kDefaultTimerSlack) == 0;
 }
+
+}  // namespace front

@@ -8,15 +8,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "qeldump.h"
+#include "entry.h"
+#include "handler.h"
 
+namespace front {
 namespace {
 
 constexpr size_t kArg0Size = 4096;
 
-// The dispatch table: each function of the policy's table, compared in its
-// order by exact, case-sensitive equality with the invoked name, and the
-// handler that carries it out.
+// The dispatch table: each function of the policy's table, in its order,
+// and the handler that carries it out.
 struct Dispatch {
 	const policy::Function &function;
 	Handler handler;
@@ -36,38 +37,61 @@ constexpr bool in_policy_order() {
 }
 static_assert(in_policy_order());
 
-// No tool may run without the process state it is owed. The status is
-// 255 even where the message cannot be written: a caller's file-size
-// limit of 0 would otherwise end us by SIGXFSZ.
-[[noreturn]] void fail_safe(const char *invoked, const char *what,
-                            bool with_error) {
+Handler handler_of(const policy::Function *f) {
+	for (const Dispatch &d : kDispatch)
+		if (&d.function == f)
+			return d.handler;
+	return nullptr;
+}
+
+// The front end's own failures: the step that failed and why, status 255,
+// before any tool can start. The status stands even where the message
+// cannot be written: a caller's file-size limit of 0 would otherwise end
+// us by SIGXFSZ.
+[[noreturn]] void fail_safe(const char *step) {
 	int err = errno;
 	signal(SIGXFSZ, SIG_IGN);
-	if (with_error)
-		fprintf(stderr, "%s: %s: %s\n", invoked, what, strerror(err));
-	else
-		fprintf(stderr, "%s: %s\n", invoked, what);
+	fprintf(stderr, "%s: %s: %s\n", invoked, step, strerror(err));
 	exit(kStatusFailSafe);
 }
 
-// setuid(0), then the rest of root's identity. If setuid itself fails the
-// run goes on as the caller, and says so.
-void become_root(const char *invoked) {
-	if (setuid(0) != 0)
+// What the caller's process holds that a root shell would inherit: made
+// clean first, before anything is opened.
+void clean_process_state() {
+	if (!close_descriptors())
+		fail_safe("cannot close descriptors");
+	if (!clear_timers())
+		fail_safe("cannot clear the interval timers");
+	build_environment();
+	if (!reset_signals())
+		fail_safe("cannot reset the signals");
+	tighten_umask();
+}
+
+// Root, whole: setuid(0) changes the user only, so root's groups, process
+// 1's limits, the system's scheduling state and a process state of root's
+// own follow it. If setuid itself fails the run goes on as the caller, and
+// says so; any later step that fails ends the run.
+void become_root() {
+	if (setuid(0) != 0) {
 		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
 		        strerror(errno));
-	else if (!take_root_groups())
-		fail_safe(invoked, "cannot take root's groups", true);
-	else if (!take_system_limits())
-		fail_safe(invoked, "cannot set the system's limits", true);
-	else if (!take_system_scheduling())
-		fail_safe(invoked, "cannot take the system's scheduling", true);
-	else if (!take_system_process_state())
-		fail_safe(invoked, "cannot leave the caller's process state",
-		          true);
+		return;
+	}
+	if (!take_root_groups())
+		fail_safe("cannot take root's groups");
+	if (!take_system_limits())
+		fail_safe("cannot set the system's limits");
+	if (!take_system_scheduling())
+		fail_safe("cannot take the system's scheduling");
+	if (!take_system_process_state())
+		fail_safe("cannot leave the caller's process state");
 }
 
 }  // namespace
+}  // namespace front
+
+using namespace front;
 
 int main(int argc, char **argv) {
 	// The last path component of the first argument, cut to the buffer;
@@ -75,34 +99,31 @@ int main(int argc, char **argv) {
 	char arg0[kArg0Size] = "";
 	if (argc > 0 && argv[0] != nullptr)
 		snprintf(arg0, sizeof arg0, "%s", argv[0]);
-	const char *invoked = basename(arg0);
+	invoked = basename(arg0);
 
 	myuid = getuid();
-	if (!sanitize_process())
-		fail_safe(invoked, "cannot set up a clean environment", false);
-	audit_begin(invoked, argc, argv);
-	become_root(invoked);
+	clean_process_state();
+	const policy::Function *function = policy::function_named(invoked);
+	audit_begin(function, argc, argv);
+	become_root();
 
 	uid_t uid = myuid;
 	tmpUser = get_user_profile(SPAUTH_BY_UID, &uid);
 	if (tmpUser == nullptr) {
-		audit_refusal(kNoProfile);
+		audit_refusal(kReasonNoProfile);
 		return kStatusRefused;
 	}
-	if (!set_caller_env(tmpUser->username))
-		fail_safe(invoked, "cannot set up a clean environment", false);
+	set_caller_env(tmpUser->username);
 
-	for (const Dispatch &d : kDispatch) {
-		if (std::strcmp(invoked, d.function.name) == 0) {
-			int rc = d.handler(argc, argv);
-			free_user(tmpUser);
-			exit(rc);
-		}
+	if (Handler handler = handler_of(function)) {
+		int rc = handler(argc, argv);
+		free_user(tmpUser);
+		exit(rc);
 	}
 	free_user(tmpUser);
+	// Never go on as root here, not even to say so.
 	if (setuid(myuid) != 0)
-		exit(
-		    kStatusUnknownName);  // fail safe: never go on as root here
+		exit(kStatusUnknownName);
 	printf("%s: command not found\n", invoked);
 	exit(kStatusUnknownName);
 }

@@ -1,6 +1,6 @@
 // The process state a root shell inherits from the caller, made clean
-// before anything is opened: descriptors, timers, the environment, signal
-// dispositions and mask, the umask.
+// before anything is opened: descriptors, timers, signal dispositions and
+// mask, the umask.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -8,37 +8,39 @@
 
 #include <cerrno>
 
-#include "qeldump.h"
+#include "entry.h"
 
-namespace {
+namespace front {
 
+// The caller's descriptors must not reach root's tools.
+bool close_descriptors() {
+	return close_range(3, ~0U, 0) == 0;
+}
+
+// Nor the caller's timers end us mid-run.
 bool clear_timers() {
 	itimerval off = {};
-	bool ok = true;
 	for (int which : {ITIMER_REAL, ITIMER_VIRTUAL, ITIMER_PROF})
-		ok = setitimer(which, &off, nullptr) == 0 && ok;
-	return ok;
+		if (setitimer(which, &off, nullptr) != 0)
+			return false;
+	return true;
 }
 
-}  // namespace
-
-bool sanitize_process() {
-	// First, before anything is opened: the caller's descriptors must not
-	// reach root's tools, nor the caller's timers end us mid-run.
-	bool ok = close_range(3, ~0U, 0) == 0 && clear_timers();
-	build_environment();
-
-	// An inherited ignored SIGCHLD or blocked signal must not reach the
-	// wait or the tools. EINVAL: a signal that cannot be set (SIGKILL,
-	// SIGSTOP, those the C library keeps), so none to reset.
+// An inherited ignored SIGCHLD or blocked signal must not reach the wait
+// or the tools. EINVAL: a signal that cannot be set (SIGKILL, SIGSTOP,
+// those the C library keeps), so none to reset.
+bool reset_signals() {
 	for (int sig = 1; sig < NSIG; ++sig)
 		if (signal(sig, SIG_DFL) == SIG_ERR && errno != EINVAL)
-			ok = false;
+			return false;
 	sigset_t none;
-	ok = ok && sigemptyset(&none) == 0 &&
-	     sigprocmask(SIG_SETMASK, &none, nullptr) == 0;
+	return sigemptyset(&none) == 0 &&
+	       sigprocmask(SIG_SETMASK, &none, nullptr) == 0;
+}
 
+void tighten_umask() {
 	mode_t mask = umask(022);
 	umask(mask | 022);
-	return ok;
 }
+
+}  // namespace front

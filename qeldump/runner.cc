@@ -4,55 +4,67 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <vector>
+#include <cstring>
 
-#include "qeldump.h"
+#include "handler.h"
 
-extern char **environ;
+namespace front {
+namespace {
+
+bool as_root(const policy::Tool &tool) {
+	return std::strcmp(tool.account, policy::kRoot) == 0;
+}
+
+// Each tool root would run must pass the tool-path check: a component
+// others may write refuses the run (126), one another account owns is
+// only recorded. Returns 0 when the run may go on.
+int check_root_tools(std::initializer_list<const policy::Tool *> tools,
+                     const std::string &line) {
+	for (const policy::Tool *tool : tools) {
+		policy::ToolPathFinding f;
+		int verdict = policy::check_tool_path(
+		    tool->path, static_cast<uid_t>(-1), f);
+		if (verdict == policy::kPathSafe)
+			continue;
+		audit_unsafe_path(f, line);
+		if (verdict == policy::kPathUnsafe) {
+			fprintf(
+			    stderr, "%s: refusing to run %s as root: %s %s\n",
+			    invoked, tool->path, f.component.c_str(), f.why);
+			return kStatusUnsafeTool;
+		}
+	}
+	return 0;
+}
+
+}  // namespace
 
 int my_system(const char *command) {
 	if (command == nullptr)
 		return 1;
-	// The front end's environment, and the caller's TZ for the tools.
-	std::vector<const char *> envp;
-	for (char **e = environ; e != nullptr && *e != nullptr; ++e)
-		envp.push_back(*e);
-	if (tool_tz() != nullptr)
-		envp.push_back(tool_tz());
-	envp.push_back(nullptr);
 	const char *argv[] = {"sh", "-c", command, nullptr};
 	const int inherited[3] = {-1, -1, -1};
-	pid_t pid = spauth::start_child("/bin/sh", argv, envp.data(), inherited,
-	                                nullptr);
+	pid_t pid = spauth::start_child("/bin/sh", argv, tool_environment(),
+	                                inherited, nullptr);
 	return pid < 0 ? -1 : spauth::wait_child(pid);
 }
 
-int run_tool(const char *account, std::string_view cluster,
-             const std::string &command) {
-	audit_start(account, cluster, command);
-	int rc = my_system(command.c_str());
-	audit_end(rc, command);
+int run_line(std::initializer_list<const policy::Tool *> tools,
+             std::string_view cluster, const std::string &line) {
+	const policy::Tool &first = **tools.begin();
+	std::string account = first.account;
+	if (as_root(first)) {
+		// Without root the tool runs as the caller, and the record
+		// says so.
+		if (getuid() != 0)
+			account = caller_name();
+		else if (int refused = check_root_tools(tools, line))
+			return refused;
+	}
+	audit_start(account.c_str(), cluster, line);
+	int rc = my_system(line.c_str());
+	audit_end(rc, line);
 	return rc;
 }
 
-int run_direct(std::initializer_list<const char *> tools,
-               std::string_view cluster, const std::string &command) {
-	// Without root the tool runs as the caller, and the record says so.
-	if (getuid() != 0)
-		return run_tool(audit_caller().c_str(), cluster, command);
-	for (const char *tool : tools) {
-		policy::ToolPathFinding f;
-		int verdict =
-		    policy::check_tool_path(tool, static_cast<uid_t>(-1), f);
-		if (verdict == policy::kPathSafe)
-			continue;
-		audit_unsafe_path(f, command);
-		if (verdict == policy::kPathUnsafe) {
-			fprintf(
-			    stderr, "%s: refusing to run %s as root: %s %s\n",
-			    invoked_name(), tool, f.component.c_str(), f.why);
-			return kStatusUnsafeTool;
-		}
-	}
-	return run_tool(policy::kRoot, cluster, command);
-}
+}  // namespace front

@@ -11,8 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "qeldump.h"
+#include "handler.h"
 
+namespace front {
 namespace {
 
 constexpr size_t kWordMax = 127;  // gblbuff holds the first word found
@@ -31,33 +32,6 @@ bool present(const char *s) {
 	return s != nullptr && s[0] != '\0';
 }
 
-// Reads the first word of the search output from fd, and closes it, into
-// gblbuff; false when it cannot be read or is too long to hold.
-bool first_word(int fd, const char *fname) {
-	FILE *f = lseek(fd, 0, SEEK_SET) == 0 ? fdopen(fd, "r") : nullptr;
-	if (f == nullptr) {
-		printf("\ngetSysName: %s: %s\n", fname, strerror(errno));
-		close(fd);
-		return false;
-	}
-	std::string word;
-	int c;
-	while ((c = getc(f)) != EOF && isspace(c))
-		;
-	for (; c != EOF && !isspace(c) && word.size() <= kWordMax; c = getc(f))
-		word.push_back(static_cast<char>(c));
-	fclose(f);
-	if (word.size() > kWordMax) {
-		printf(
-		    "\ngetSysName: invalid name found (%s...)\n"
-		    "Name too long\n",
-		    word.c_str());
-		return false;
-	}
-	std::memcpy(gblbuff, word.c_str(), word.size() + 1);
-	return true;
-}
-
 // The scratch file, unlinked as soon as it exists: no path, a signal that
 // ends the process included, leaves it behind. Signals wait until then.
 int scratch_file(char (&fname)[64]) {
@@ -73,6 +47,56 @@ int scratch_file(char (&fname)[64]) {
 	return fd;
 }
 
+// The search, its output into fd, which the search alone inherits; false
+// when it found nothing or could not run.
+bool search(bool by_ip, const char *value, int fd) {
+	std::string cmd = spauth::registry_search(
+	    spauth::kRegistryDir, by_ip ? spauth::kIpKey : spauth::kSerialKey,
+	    value);
+	cmd.append(" >&").append(std::to_string(fd));
+	return fcntl(fd, F_SETFD, 0) == 0 && my_system(cmd.c_str()) == 0;
+}
+
+// The first word of the search output in fd, which it closes; false when
+// it cannot be read.
+bool first_word(int fd, const char *fname, std::string &word) {
+	FILE *f = lseek(fd, 0, SEEK_SET) == 0 ? fdopen(fd, "r") : nullptr;
+	if (f == nullptr) {
+		printf("\ngetSysName: %s: %s\n", fname, strerror(errno));
+		close(fd);
+		return false;
+	}
+	int c;
+	while ((c = getc(f)) != EOF && isspace(c))
+		;
+	for (; c != EOF && !isspace(c) && word.size() <= kWordMax; c = getc(f))
+		word.push_back(static_cast<char>(c));
+	fclose(f);
+	return true;
+}
+
+// The cluster a listed path names, in gblbuff: cut at its last "." to its
+// last path component; null, said, when the word does not fit gblbuff or
+// holds no ".".
+const char *cluster_of(const std::string &word) {
+	if (word.size() > kWordMax) {
+		printf(
+		    "\ngetSysName: invalid name found (%s...)\nName too long\n",
+		    word.c_str());
+		return nullptr;
+	}
+	std::memcpy(gblbuff, word.c_str(), word.size() + 1);
+	char *dot = std::strrchr(gblbuff, '.');
+	if (dot == nullptr) {
+		printf(
+		    "\ngetSysName: invalid name found (%s)\nNo trailing %s\n",
+		    gblbuff, spauth::kRegistrySuffix.data());
+		return nullptr;
+	}
+	*dot = '\0';
+	return basename(gblbuff);
+}
+
 }  // namespace
 
 const char *getSysName(const char *ipaddr, const char *serial) {
@@ -86,13 +110,10 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	}
 	const char *value = by_ip ? ipaddr : serial;
 	// grep would take each line of a value as a pattern of its own.
-	if (std::strlen(value) >
-	        (by_ip ? policy::kIpMax : policy::kSerialMax) ||
-	    std::strchr(value, '\n') != nullptr) {
+	if (std::strchr(value, '\n') != nullptr) {
 		cannot_locate(by_ip, value);
 		return "";
 	}
-
 	char fname[64] = {};
 	static_assert(sizeof kScratchTemplate <= sizeof fname);
 	std::memcpy(fname, kScratchTemplate, sizeof kScratchTemplate);
@@ -101,32 +122,16 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 		printf("\ngetSysName: mkstemp: %s\n", strerror(errno));
 		return "";
 	}
-
-	// Whole lines, fixed strings: 10.0.0.1 must not find 10.0.0.15. No
-	// FIFO or device is read (one could hold the search forever). The
-	// search alone inherits the descriptor.
-	std::string cmd = "grep -D skip -l -x -F -e ";
-	spauth::shell_quote(
-	    std::string(by_ip ? policy::kIpKey : policy::kSerialKey) + value,
-	    cmd);
-	cmd.append(" ").append(spauth::kRegistryDir).append("*.conf >&");
-	cmd.append(std::to_string(fd));
-	if (fcntl(fd, F_SETFD, 0) != 0 || my_system(cmd.c_str()) != 0) {
+	if (!search(by_ip, value, fd)) {
 		close(fd);
 		cannot_locate(by_ip, value);
 		return "";
 	}
-	if (!first_word(fd, fname))
+	std::string word;
+	if (!first_word(fd, fname, word))
 		return "";
-
-	char *dot = std::strrchr(gblbuff, '.');
-	if (dot == nullptr) {
-		printf(
-		    "\ngetSysName: invalid name found (%s)\n"
-		    "No trailing .conf\n",
-		    gblbuff);
-		return "";
-	}
-	*dot = '\0';
-	return basename(gblbuff);
+	const char *cluster = cluster_of(word);
+	return cluster != nullptr ? cluster : "";
 }
+
+}  // namespace front

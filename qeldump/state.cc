@@ -1,12 +1,23 @@
 // The process-wide state the entry sets up and the handlers read.
-#include "qeldump.h"
+#include "handler.h"
+
+namespace front {
 
 uid_t myuid;
 struct user_profile *tmpUser;
+const char *invoked = "";
 const char *binPath = QEL_TOOL_DIR;
 const char *NAMEPANIC = policy::kGetPanicDump.path;
 const char *NAMECORE = policy::kGetCoreDump.path;
 
-// Identification strings; nothing reads them here.
+// Identification strings; nothing reads them.
 const char *qel_notice = "qeldump: service processor command front end";
 const char *qel_version = policy::kVersion;
+
+std::string caller_name() {
+	if (tmpUser != nullptr)
+		return tmpUser->username;
+	return "uid=" + std::to_string(myuid);
+}
+
+}  // namespace front

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "qeldump/qeldump.h"
 #include "fuzz.h"
+#include "qeldump/handler.h"
 
 namespace {
 
+using namespace front;
 using Words = std::vector<std::string>;
 
 // What sh does with an unquoted byte, by its own grammar: these end a word or a
@@ -118,15 +119,19 @@ void fuzz(std::string_view in) {
 	}
 
 	// An empty value is an empty argument, never a missing one.
-	const LineFormat *formats[] = {&kDumpLines[0][0], &kDumpLines[0][1],
-	                               &kDumpLines[1][0], &kDumpLines[1][1],
-	                               &kDrivesLine,      &kCageLine,
-	                               &kCBIOSLine2,      &kCBIOSLine3,
-	                               &kRescueDataLine,  &kRescueLine};
-	for (const LineFormat *f : formats) {
-		std::string line;
-		compose(line, *f, {v[0], v[1], v[2], v[3]});
-		check(line, meant(f->format, v));
+	for (const policy::Tool *tool :
+	     {&policy::kGetPanicDump, &policy::kCallnode}) {
+		for (const char *args : {" %s %s", " -D %s %s %s", " %s\n"}) {
+			std::string line;
+			compose_line(line, *tool, {args, 4096},
+			             {v[0], v[1], v[2], v[3]});
+			Words want = meant(args, v);
+			want.insert(want.begin(), tool->path);
+			if (std::string_view(tool->account) != policy::kRoot)
+				want.insert(want.begin(),
+				            {"sudo", "-u", tool->account});
+			check(line, want);
+		}
 	}
 
 	std::string line;

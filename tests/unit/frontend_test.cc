@@ -3,9 +3,11 @@
 
 #include <string>
 
-#include "qeldump/qeldump.h"
+#include "qeldump/entry.h"
 
 namespace {
+
+using namespace front;
 
 using namespace std::string_literals;
 

@@ -1,0 +1,60 @@
+// The cluster registry's one owner: where a cluster's file is, which names
+// are registry files, and how the registry is searched for a key.
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "SP_auth/internal.h"
+
+namespace spauth {
+
+std::string registry_file(std::string_view regdir, std::string_view cluster) {
+	return std::string(regdir).append(cluster).append(kRegistrySuffix);
+}
+
+bool registry_cluster(std::string_view file_name, std::string_view &cluster) {
+	if (!file_name.ends_with(kRegistrySuffix))
+		return false;
+	cluster =
+	    file_name.substr(0, file_name.size() - kRegistrySuffix.size());
+	return true;
+}
+
+// As the shell's *.conf expands: no name that starts with ".".
+std::vector<std::string> registry_files(const char *regdir) {
+	std::vector<std::string> names;
+	DIR *d = opendir(regdir);
+	if (d == nullptr)
+		return names;
+	for (dirent *e; (e = readdir(d)) != nullptr;) {
+		std::string_view n = e->d_name, cluster;
+		if (registry_cluster(n, cluster) && !n.starts_with("."))
+			names.emplace_back(n);
+	}
+	closedir(d);
+	std::sort(names.begin(), names.end());
+	return names;
+}
+
+// Whole lines of fixed text: 10.0.0.1 must not find 10.0.0.15, nor a "."
+// match any character. No FIFO or device is read: one could hold the
+// search open forever.
+std::string registry_search(std::string_view regdir, std::string_view key,
+                            std::string_view value) {
+	std::string line = "grep -D skip -l -x -F -e ";
+	shell_quote(std::string(key).append(value), line);
+	line.push_back(' ');
+	shell_quote(regdir, line);
+	return line.append("*").append(kRegistrySuffix);
+}
+
+// The search never runs for an empty value.
+bool registry_key_line(std::string_view line, std::string_view key,
+                       std::string_view &value) {
+	if (!line.starts_with(key) || line.size() == key.size())
+		return false;
+	value = line.substr(key.size());
+	return true;
+}
+
+}  // namespace spauth

@@ -1,0 +1,138 @@
+// spauth verify's findings: each kind of finding, and the one way each is
+// reported, one line: the place, what is wrong there, why it matters and
+// how to mend it:
+//   spauth verify: PLACE: WHAT; WHY; fix: HOW
+// Information that is no finding reads "spauth verify: info: TEXT".
+#ifndef ADMIN_FINDINGS_H
+#define ADMIN_FINDINGS_H
+
+#include <string>
+#include <string_view>
+
+#include "policy/policy.h"
+
+namespace findings {
+
+// One kind of finding. {w} stands for the place, {d} for the detail; in
+// the fix both are quoted for the shell.
+struct Kind {
+	const char *what;
+	const char *why;
+	const char *fix;
+};
+
+// Once per place and fault: a directory above several tools is one fault.
+void report(const Kind &k, std::string_view where,
+            std::string_view detail = {});
+// What the tool-path check found at a place, for a use the why names; the
+// fix follows from what it found.
+void report_place(const policy::ToolPathFinding &f, const char *why,
+                  std::string_view detail = {});
+void info(std::string_view text);
+// The tool-path check of the front end on a tool (false when it finds
+// something), on a file root reads, and on a directory root relies on
+// (false when it is absent), each finding reported for why.
+bool check_path(const std::string &path, uid_t also_owner, const char *why,
+                std::string_view detail = {});
+void check_file(const std::string &path, const char *why,
+                std::string_view detail = {});
+bool check_dir(const std::string &dir, const char *why);
+// The findings reported so far.
+int count();
+
+// The uses a place can have: why a finding there matters.
+inline constexpr const char *kWhyRootTool =
+    "the front end runs {d} as root, so whoever can change it runs "
+    "commands as root";
+inline constexpr const char *kWhySudoTool =
+    "the front end runs {d}, so whoever can change it runs commands as "
+    "that account";
+inline constexpr const char *kWhyAccounts = "whoever can write it can {d}";
+inline constexpr const char *kWhySearchPath =
+    "the front end's shell looks up sudo and grep there as root, so "
+    "whoever can write there runs commands as root";
+inline constexpr const char *kWhyRegistry =
+    "whoever can write a registry file can name any ADMINGROUP and so "
+    "grant that group the functions";
+inline constexpr const char *kWhySpTmp =
+    "the archive log is written there as root, so whoever can write there "
+    "chooses what root overwrites";
+
+// The kinds of finding.
+inline constexpr Kind kNoSelf = {
+    "cannot be read", "spauth finds the installed front end beside itself",
+    "mount /proc"};
+inline constexpr Kind kFrontEndMissing = {
+    "is missing", "no function can be started", "reinstall the front end"};
+inline constexpr Kind kNameMissing = {
+    "is missing", "callers of {d} get no function", "ln -s qeldump {w}"};
+inline constexpr Kind kNotFrontEnd = {
+    "is not the front end {d}",
+    "every name must be the one set-user-ID file, or callers meet another "
+    "program or an outdated copy",
+    "ln -sf qeldump {w}"};
+inline constexpr Kind kFrontEndNotRegular = {
+    policy::kPathNotRegular, "the front end must be one set-user-ID program",
+    "reinstall the front end"};
+inline constexpr Kind kFrontEndOwner = {
+    policy::kPathNotRootOwned,
+    "a set-user-ID program runs as its owner, and the functions need root",
+    "chown root:root {w} && chmod 4755 {w}"};
+inline constexpr Kind kFrontEndMode = {
+    "has mode {d}, not 4755",
+    "the front end takes root through its set-user-ID bit, and no one but "
+    "root may change it",
+    "chmod 4755 {w}"};
+inline constexpr Kind kNosuid = {
+    "is on a file system mounted nosuid",
+    "the kernel ignores its set-user-ID bit, so no function gets root",
+    "remount that file system without nosuid"};
+inline constexpr Kind kToolMissing = {
+    "is missing", "the functions that start it fail", "install {w}"};
+inline constexpr Kind kToolNotExecutable = {"is not executable by {d}",
+                                            "the functions that start it fail",
+                                            "chmod 755 {w}"};
+inline constexpr Kind kNoAccount = {"has no account {d}",
+                                    "the functions that run a tool as {d} fail",
+                                    "useradd {d}"};
+inline constexpr Kind kNoGroup = {
+    "has no group {d}",
+    "the rules grant its members every function that has a rule, so they "
+    "have none",
+    "groupadd {d}"};
+inline constexpr Kind kNoSudo = {
+    "has no sudo", "the functions that run a tool as spcomm or stapp fail",
+    "apt-get install sudo"};
+inline constexpr Kind kSudoRefuses = {
+    "does not let root run commands as {d} without a password",
+    "the functions that run a tool as {d} fail",
+    "add this line with visudo: root ALL=({d}) NOPASSWD: ALL"};
+inline constexpr Kind kUnknownAdminGroup = {
+    "names ADMINGROUP {d}, which /etc/group does not have",
+    "the cluster's administrators get none of its functions, and whoever "
+    "is later given a group of that name gets them",
+    "groupadd {d}, or correct ADMINGROUP in {w}"};
+inline constexpr Kind kSharedKey = {
+    "shares {d}",
+    "the search by address or serial number takes the first file in name "
+    "order, so it never finds this cluster",
+    "give each cluster its own value in {w}"};
+inline constexpr Kind kNotSticky = {
+    "has no sticky bit",
+    "any account can remove or replace another's files there, the MUP "
+    "marker included",
+    "chmod +t {w}"};
+inline constexpr Kind kNoHardlinkProtection = {
+    "is {d}, not 1",
+    "any account can link root's files into /tmp, where the MUP marker is "
+    "checked",
+    "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
+inline constexpr Kind kNoSymlinkProtection = {
+    "is {d}, not 1",
+    "root follows links that other accounts plant in sticky directories "
+    "such as /tmp",
+    "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
+
+}  // namespace findings
+
+#endif
