@@ -61,7 +61,7 @@ run hardening-check "$tmp/installed/usr/bin/qeldump" "$tmp/installed/usr/sbin/sp
 	done
 	for dir in '' usr/ usr/include/ usr/include/SP_auth/ usr/lib/ "usr/lib/$ma/" \
 		"usr/lib/$ma/cmake/" "usr/lib/$ma/cmake/spauth/" "usr/lib/$ma/pkgconfig/" \
-		usr/share/ usr/share/doc/ usr/share/doc/libspauth-dev/; do
+		usr/share/ usr/share/doc/ usr/share/doc/libspauth-dev/ usr/share/man/ usr/share/man/man3/; do
 		echo "libspauth-dev $d ./$dir"
 	done
 	for n in qeldrive Corvanex qelcmd qelcage qelbios qelrescue qelmup; do
@@ -89,6 +89,7 @@ run hardening-check "$tmp/installed/usr/bin/qeldump" "$tmp/installed/usr/sbin/sp
 	libspauth-dev $f ./usr/lib/$ma/cmake/spauth/spauthTargets-none.cmake
 	libspauth-dev $f ./usr/share/doc/libspauth-dev/changelog.gz
 	libspauth-dev $f ./usr/share/doc/libspauth-dev/copyright
+	libspauth-dev $f ./usr/share/man/man3/spauth.3.gz
 	EOF
 } | sort >"$tmp/want"
 diff -u "$tmp/want" "$tmp/got" >&2 || fail "package members differ from the list (- want, + got)"
