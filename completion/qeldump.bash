@@ -20,6 +20,7 @@ _qel_clusters() {
 	_qel_offer "${names[@]}"
 }
 
+# shellcheck disable=SC2207 # compgen prints one name a line; user and command names hold no blank
 _qel() {
 	local cur=${COMP_WORDS[COMP_CWORD]} cmd=${1##*/} w i by=
 	local ops=() # the operands before the one being completed
