@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # The Debian packages the scripts need, one list, and the one helper that installs those missing.
-# Sourced by scripts/test and scripts/try-it.
+# Sourced by scripts/test, scripts/try-it and bench/run.
 
-# The tour: build the front end and run it in the end-to-end sandbox (with the real sudo).
+# The tour and the benchmark: build the front end and run it in the end-to-end sandbox (with the
+# real sudo).
 TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils)
 # The tests besides: analysis, the sanitizer and fuzzing builds, unit tests, manual pages, the
 # Debian packages and their checks, bash completion, shell lint.
@@ -10,7 +11,7 @@ TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils)
 TEST_PACKAGES=("${TOUR_PACKAGES[@]}" build-essential clang clang-tidy clang-format libclang-rt-14-dev cppcheck
 	libgtest-dev mandoc git dpkg-dev debhelper lintian pkg-config devscripts bash-completion shellcheck)
 # The commands the tour cannot go without; a tour without one of them would show the wrong thing.
-# shellcheck disable=SC2034 # read by scripts/try-it
+# shellcheck disable=SC2034 # read by scripts/try-it and bench/run
 TOUR_COMMANDS=(cmake c++ make sudo unshare setpriv chroot prlimit logger script)
 
 # install_missing PACKAGE...: installs those not installed. apt's output goes to a log that is
