@@ -5,6 +5,7 @@
 # member, the control fields and hardening-check's verdict on both programs,
 # then builds and runs a C program against libspauth-dev through pkg-config
 # and through find_package(spauth). Installs nothing on the host.
+# package.sh [DIR]: also leaves the packages in DIR, for the checks that install them.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d)
@@ -119,4 +120,5 @@ run cmake --build "$tmp/c/build"
 for exe in "$tmp/c/by-pkg-config" "$tmp/c/build/by-cmake"; do
 	[ "$("$exe")" = "c api ok" ] || fail "$exe did not run as it should"
 done
+[ -z "${1:-}" ] || cp "$(deb qeldump)" "$(deb libspauth-dev)" "$1/"
 echo "package.sh: qeldump and libspauth-dev $version ok"
