@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The tour, run by try-it inside the sandbox ($SB).
 source "$(dirname "$0")/../tests/e2e/check.sh"
 
@@ -17,6 +18,7 @@ show() {
 	else
 		echo "  no tool started"
 	fi
+	# shellcheck disable=SC2154 # call (check.sh) sets it
 	echo "  exit status: $status"
 	if [ -n "$(audit)" ]; then
 		echo "  audit trail (priority ident: message):"

@@ -33,6 +33,7 @@ cleanup() {
 	rmdir "$SB" 2>/dev/null
 }
 trap cleanup EXIT
+# shellcheck disable=SC2064 # each status is fixed now, from its own signal
 for sig in INT TERM HUP QUIT PIPE; do trap "exit $((128 + $(kill -l $sig)))" "$sig"; done
 # SBMARK names every mount of ours, so a leftover is easy to find in /proc/mounts.
 mount -t tmpfs -o mode=0755 SBMARK "$SB"
