@@ -115,10 +115,6 @@ bool group_entry(std::string_view line, GroupEntry &g);
 // Strict unsigned 32-bit decimal: digits only, within max_len characters.
 bool parse_id(std::string_view text, size_t max_len, uint32_t &out);
 
-// getfield with a size: false (and empty output) when the field would not
-// fit size - 1 bytes.
-bool getfield_n(const char *buffer, char *output, size_t size, int count);
-
 // A cluster name the registry can hold: within max characters, and never
 // a path out of the registry directory.
 bool cluster_name_ok(std::string_view cluster, size_t max);

@@ -19,30 +19,15 @@ extern "C" int get_next_pw_field(char **start, char delim, char **endofField) {
 	return static_cast<int>(*endofField - *start);
 }
 
-namespace spauth {
-
-bool getfield_n(const char *buffer, char *output, size_t size, int count) {
+extern "C" void getfield(char *buffer, char *output, int count) {
 	output[0] = '\0';
-	if (count <= 0)
-		return true;
-	char *start = const_cast<char *>(buffer);  // the step only reads
-	char *end = start;
+	char *start = buffer, *end = buffer;
 	int len = 0;
 	for (int i = 0; i < count; ++i) {
 		start = end;
-		len = get_next_pw_field(&start, ':', &end);
-		if (len == 0)
-			return true;
+		if ((len = get_next_pw_field(&start, ':', &end)) == 0)
+			return;
 	}
-	if (static_cast<size_t>(len) >= size)
-		return false;
 	std::memcpy(output, start, static_cast<size_t>(len));
 	output[len] = '\0';
-	return true;
-}
-
-}  // namespace spauth
-
-extern "C" void getfield(char *buffer, char *output, int count) {
-	spauth::getfield_n(buffer, output, SIZE_MAX, count);
 }

@@ -4,8 +4,6 @@
 #ifndef QELDUMP_ENTRY_H
 #define QELDUMP_ENTRY_H
 
-#include <sys/resource.h>
-
 #include <string_view>
 
 #include "policy/policy.h"
@@ -34,9 +32,6 @@ bool take_root_groups();
 bool take_system_limits();
 bool take_system_scheduling();
 bool take_system_process_state();
-// One line of process 1's limits file: its resource, soft and hard limit;
-// false for the header and anything not understood.
-bool parse_system_limit(const char *line, int &resource, struct rlimit &lim);
 
 // The audit trail, opened under the function's name (function: null when
 // the invoked name is none), with the operands as the caller gave them.

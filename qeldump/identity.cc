@@ -125,8 +125,8 @@ void take_system_cpus() {
 	sched_setaffinity(0, sizeof cpus, &cpus);
 }
 
-}  // namespace
-
+// One line of process 1's limits file: its resource, soft and hard limit;
+// false for the header and anything not understood.
 bool parse_system_limit(const char *line, int &resource, rlimit &lim) {
 	for (const LimitRule &n : kLimitRules) {
 		size_t len = std::strlen(n.name);
@@ -139,6 +139,8 @@ bool parse_system_limit(const char *line, int &resource, rlimit &lim) {
 	}
 	return false;
 }
+
+}  // namespace
 
 bool take_root_groups() {
 	return setgid(0) == 0 && setgroups(0, nullptr) == 0;

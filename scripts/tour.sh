@@ -14,7 +14,7 @@ show() {
 	sed 's/^/  | /' "$SB/rec/out" "$SB/rec/err"
 	if [ -s "$SB/rec/log" ]; then
 		echo "  tool received:"
-		record | sed 's/^/    /'
+		parse_log && printf %s "$RECS" | sed 's/^/    /'
 	else
 		echo "  no tool started"
 	fi

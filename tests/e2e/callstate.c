@@ -1,6 +1,7 @@
 /* callstate alarm=SECONDS|slack=NS|key PROGRAM [ARGS...]: gives itself a
  * piece of process state a caller could, then executes PROGRAM with it:
- * ITIMER_REAL armed, a timer slack, or a session keyring of its own holding
+ * ITIMER_REAL armed, a timer slack (PROGRAM then runs in a child, whose
+ * default slack is that one too), or a session keyring of its own holding
  * the key "user:qel-caller-key". */
 #include <linux/keyctl.h>
 #include <stdio.h>
@@ -9,6 +10,7 @@
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static int take(const char *what) {
@@ -17,8 +19,15 @@ static int take(const char *what) {
 		struct itimerval t = {{0, 0}, {(time_t)s, (suseconds_t)((s - (time_t)s) * 1e6)}};
 		return setitimer(ITIMER_REAL, &t, NULL);
 	}
-	if (strncmp(what, "slack=", 6) == 0)
-		return prctl(PR_SET_TIMERSLACK, strtoul(what + 6, NULL, 10));
+	if (strncmp(what, "slack=", 6) == 0) {
+		int status;
+		pid_t pid;
+		if (prctl(PR_SET_TIMERSLACK, strtoul(what + 6, NULL, 10)) != 0 || (pid = fork()) < 0)
+			return -1;
+		if (pid > 0)
+			exit(waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : 255);
+		return 0;
+	}
 	if (strcmp(what, "key") == 0)
 		return syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, NULL) < 0 ||
 		       syscall(SYS_add_key, "user", "qel-caller-key", "secret", 6,

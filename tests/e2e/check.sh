@@ -53,11 +53,9 @@ call() {
 	) </dev/null >"$SB/rec/out" 2>"$SB/rec/err" || status=$?
 }
 
-# record: the tools' records so far, header and argument lines only:
-#   /path/of/tool ruid=N euid=N         then one "arg=<argument>" line per argument, verbatim
-record() { sed '/^-- state$/,/^-- end$/d' "$SB/rec/log"; }
-# parse_log: the tool log into RECS (what record prints), HEADS[K] (the header of record K, from 1)
-# and BLOCK[K.NAME] (the lines of its block NAME: state, env or limits).
+# parse_log: the tool log into RECS (the header and argument lines: "/path/of/tool ruid=N euid=N",
+# then "arg=<argument>" a line, verbatim), HEADS[K] (the header of record K, from 1) and
+# BLOCK[K.NAME] (the lines of its block NAME: state, env or limits).
 declare -A BLOCK
 parse_log() {
 	local l k=0 b=''
@@ -100,8 +98,8 @@ uid_of() {
 setup_keep() { CALL_ENV+=("$1") KEEP+=("$1"); } # the caller sets VAR=value, root tools get it
 setup_drop() { CALL_ENV+=("$1"); }              # the caller sets VAR=value, no root tool gets it
 setup_sig() { CALL_SIG+=("$1"); }               # an env(1) signal option, e.g. --block-signal=TERM
-setup_umask() { CALL_UMASK=$1; }
-setup_nnp() { CALL_WRAP+=(/usr/bin/setpriv --no-new-privs); }
+setup_umask() { CALL_UMASK=$1; }                  # the caller's umask
+setup_nnp() { CALL_WRAP+=(/usr/bin/setpriv --no-new-privs); } # the caller sets no_new_privs
 setup_limit() { # e.g. limit:nproc=1; LeakSanitizer could not start its checker under it
 	CALL_WRAP+=(/usr/bin/prlimit "--$1") LIMIT_OPTS+=("--$1")
 	[ -z "${SAN_OPTIONS:-}" ] || CALL_ENV+=("ASAN_OPTIONS=$SAN_OPTIONS:detect_leaks=0")
@@ -140,17 +138,17 @@ setup_cpuset() { # the caller in a cpuset of the last CPU, process 1 (the runner
 	UNDO+=("rmdir $cg" "taskset -pc $PID1_CPUS 1 >/dev/null") && taskset -pc 0 1 >/dev/null
 	CALL_CGROUP=$cg/tasks WANT_CPUS=$last
 }
-setup_argv0() { CALL_WRAP+=(/usr/bin/bash -c 'exec -a "$0" "$@"' "$1"); }
-setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0" && exec "$@"' "$1"); }
+setup_argv0() { CALL_WRAP+=(/usr/bin/bash -c 'exec -a "$0" "$@"' "$1"); } # argv0:NAME, the front end's argv[0]
+setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0" && exec "$@"' "$1"); } # cwd:DIR
 # chmod:MODE:PATH, chown:OWNER:PATH: on a path of the sandbox; undone after the call, last first
 setup_chmod() { UNDO+=("chmod $(stat -c %a "$SB${1#*:}") $SB${1#*:}") && chmod "${1%%:*}" "$SB${1#*:}"; }
 setup_chown() { UNDO+=("chown $(stat -c %u "$SB${1#*:}") $SB${1#*:}") && chown "$(uid_of "${1%%:*}")" "$SB${1#*:}"; }
 setup_aside() { mv "$SB$1" "$SB$1.aside" && UNDO+=("mv $SB$1.aside $SB$1"); } # aside:PATH: it is missing
-setup_copy() { setup_aside "$1" && cp "$SB/usr/local/bin/qeldump" "$SB$1" && UNDO+=("rm $SB$1"); }
-setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO+=("rm $SB$1"); }
+setup_copy() { setup_aside "$1" && cp "$SB/usr/local/bin/qeldump" "$SB$1" && UNDO+=("rm $SB$1"); } # a copy of the front end
+setup_symlink() { setup_aside "$1" && ln -s "${1##*/}.aside" "$SB$1" && UNDO+=("rm $SB$1"); } # a link to itself, aside
 setup_ln() { setup_aside "${1#*:}" && ln -s "${1%%:*}" "$SB${1#*:}" && UNDO+=("rm $SB${1#*:}"); } # ln:TARGET:PATH
 setup_mkdir() { mkdir -m "${1%%:*}" "$SB${1#*:}" && CLEAN+=("$SB${1#*:}"); } # mkdir:MODE:PATH
-setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); }
+setup_nosuid() { mount -o remount,nosuid "$SB/usr/local" && UNDO+=("mount -o remount,suid $SB/usr/local"); } # /usr/local
 setup_sysctl() { echo "${1#*=}" >"$SB/rec/fs/${1%%=*}"; } # sysctl:protected_symlinks=0, as read
 setup_sudoers() { # sudoers:RULE, in place of the fixture's one rule (its last line)
 	cp "$SB/etc/sudoers" "$SB/rec/sudoers" && UNDO+=("cp $SB/rec/sudoers $SB/etc/sudoers") &&
@@ -160,7 +158,7 @@ setup_reg() { # reg:NAME.conf copies c1.conf; reg:NAME.conf:TEXT writes the line
 	local d=$SB/etc/sysconfig/sp/cluster
 	[[ $1 != *.conf:* ]] && cp "$d/c1.conf" "$d/$1" || printf -- "${1#*.conf:}\n" >"$d/${1%%.conf:*}.conf"
 }
-setup_noreg() { rm -f "$SB"/etc/sysconfig/sp/cluster/*.conf; }
+setup_noreg() { rm -f "$SB"/etc/sysconfig/sp/cluster/*.conf; }            # no registry file
 setup_fifo() { mkfifo "$SB/etc/sysconfig/sp/cluster/$1"; }                # fifo:NAME.conf
 setup_zero() { ln -s /dev/zero "$SB/etc/sysconfig/sp/cluster/$1"; }        # zero:NAME.conf, a link to /dev/zero
 setup_marker() { # marker:MODE:OWNER, marker:link (to a file of root's), marker:hardlink, marker:dir
@@ -177,12 +175,12 @@ setup_link() { # link:NAME beside the front end, link:/PATH anywhere: a symbolic
 	[[ $1 != /* ]] || { at=$SB$1 && mkdir -p "${at%/*}"; }
 	ln -s /usr/local/bin/qeldump "$at" && CLEAN+=("$at")
 }
-setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/bin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); }
-setup_passwd() { echo "$1" >>"$SB/etc/passwd"; }
+setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/bin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); } # hardlink:/PATH
+setup_passwd() { echo "$1" >>"$SB/etc/passwd"; } # passwd:LINE, group:LINE: one more; nouser:NAME, nogroup:NAME: none
 setup_group() { echo "$1" >>"$SB/etc/group"; }
 setup_nouser() { sed -i "/^$1:/d" "$SB/etc/passwd"; }
 setup_nogroup() { sed -i "/^$1:/d" "$SB/etc/group"; }
-setup_rotmp() { mount --bind "$SB/tmp" "$SB/tmp" && UNDO+=("umount $SB/tmp") && mount -o remount,ro,bind "$SB/tmp"; }
+setup_rotmp() { mount --bind "$SB/tmp" "$SB/tmp" && UNDO+=("umount $SB/tmp") && mount -o remount,ro,bind "$SB/tmp"; } # read-only
 setup_evil() { # /tmp/evil: sudo, grep, sh and id, and a shell start-up file, that would log EVIL
 	local t
 	mkdir -p "$SB/tmp/evil" && echo 'echo EVIL >>/rec/log' >"$SB/tmp/evil/env"
@@ -347,35 +345,6 @@ PASSED=0 FAILED=0 NAMES="qeldump qeldrive Corvanex qelcmd qelcage qelbios qelres
 report() { # DESCRIPTION: a result line, and the faults in FAILS
 	[ -z "$FAILS" ] && echo "ok $((++PASSED + FAILED)) - $1" && return
 	echo "not ok $((PASSED + ++FAILED)) - $1" && sed 's/^/# /' <<<"${FAILS%$'\n'}"
-}
-
-# @agreement: spauth's verdict for each caller agrees with what the front end does, for every
-# function and cluster (refused: status 120, or 255 for the marker).
-check_agreement() {
-	local who c fn args line ran
-	for who in root sp507 sp508 spcomm stapp spupg oem svc opsadm plain ann; do
-		FAILS=''
-		reset_sandbox && : >"$SB/tmp/spmup.tar"
-		call root spauth check "$who" && cp "$SB/rec/out" "$SB/rec/verdicts"
-		[ "$status" = 0 ] || fail "spauth check $who: status $status"
-		for c in c1 c2; do
-			while [ -z "$FAILS" ] && read -r fn args; do
-				# shellcheck disable=SC2086 # the words of args
-				call "$who" "$fn" ${args//@/$c}
-				ran=refused && [ "$status" -ne 120 ] && [ "$status" -ne 255 ] && ran=permitted
-				line=$(grep -E "^$fn( $c)?: " "$SB/rec/verdicts")
-				[[ $line == *": $ran"* ]] || fail "$fn $c: front end $ran, spauth: $line"
-			done <<<"qeldump panic @ 0
-				qeldrive @
-				Corvanex -t @
-				qelcmd @ 0 ${CONST[S3]}
-				qelcage @
-				qelbios @ 5
-				qelrescue -S @
-				qelmup"
-		done
-		report "spauth check $who agrees with the front end"
-	done
 }
 
 # @interrupt: ^C from the terminal while the registry search runs (a grep that takes its time, first

@@ -1,3 +1,5 @@
+// The caller's profile: which passwd line is the caller's, how it is cut,
+// and which groups follow from the group file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,14 +20,22 @@ const std::string kGroup =
     "wheel:x:10:root,ann\n"
     "users:x:100:\n"
     "ops:x:300:bobby,ann\n";
+const std::string kRoot = "root:x:0:0:root:/root:/bin/bash\n";
+const std::string kAnn = "ann 701 [Ann Lee] ops:300,wheel:10,users:100";
+const std::string kMessage =
+    "null get_user_profile: error obtaining user data ";
 
-// "name uid [comment] group:gid,..." or "null", plus what went to stderr.
-std::string show(const std::string &passwd, const std::string &group, int mode,
-                 const void *key, bool with_group = true) {
+// "name uid [comment] group:gid,..." or "null", and what went to stderr.
+// name: looked up by name; null: by uid.
+std::string show(const std::string &passwd, const char *name, uid_t uid,
+                 const std::string &group = kGroup, int mode = -1) {
 	Fixture fx;
 	fx.write("passwd", passwd);
-	if (with_group)
-		fx.write("group", group);
+	fx.write("group", group);
+	if (mode < 0)
+		mode = name != nullptr ? SPAUTH_BY_NAME : SPAUTH_BY_UID;
+	const void *key = name != nullptr ? static_cast<const void *>(name)
+	                                  : static_cast<const void *>(&uid);
 	testing::internal::CaptureStderr();
 	user_profile *up = spauth::get_user_profile_from(
 	    fx.path("passwd").c_str(), fx.path("group").c_str(), mode, key);
@@ -41,80 +51,68 @@ std::string show(const std::string &passwd, const std::string &group, int mode,
 	return s + err;
 }
 
-std::string by_uid(const std::string &passwd, uid_t uid,
-                   const std::string &group = kGroup) {
-	return show(passwd, group, SPAUTH_BY_UID, &uid);
+TEST(Profile, PasswdLines) {
+	const std::string pad = "mal:x:900:100:" + std::string(241, 'A');
+	struct Case {
+		std::string passwd;
+		const char *name;
+		uid_t uid;
+		std::string profile, group = kGroup;
+	} cases[] = {
+	    // whole names and uids; the first line of a uid counts
+	    {kPasswd, nullptr, 701, kAnn},
+	    {kPasswd, "ann", 0, kAnn},
+	    {kPasswd, "Ann", 0, "null"},
+	    {kPasswd, "", 0, "null"},
+	    {kPasswd, nullptr, 799, "null"},
+	    {"root:x:0:0:r:/:/bin/sh\nroot2:x:0:0:r:/:/bin/sh\n", nullptr, 0,
+	     "root 0 [r] wheel:10,root:0"},
+	    // fields as passwd(5) cuts them; a comment decides nothing, so it
+	    // is cut rather than refused
+	    {kPasswd, nullptr, 702, "bob 702 [] users:100"},
+	    {"cal::703:100:Cal:/home/cal:/bin/sh\n", nullptr, 703,
+	     "cal 703 [Cal] users:100"},
+	    {"cal::703:100:Cal:/home/cal:/bin/sh\n", nullptr, 100, "null"},
+	    {"l:x:9:9:" + std::string(90, 'c') + ":/:/bin/sh\n", nullptr, 9,
+	     "l 9 [" + std::string(79, 'c') + "] :9", ""},
+	    // a uid field is a strict unsigned 32-bit number, or no match
+	    {"\nx\na:x\na:x::0:c\na:x:abc:0:c\n" + kRoot, nullptr, 0,
+	     "root 0 [root] :0", ""},
+	    {"a:x:+0:0:c\na:x: 0:0:c\na:x:-0:0:c\n" + kRoot, nullptr, 0,
+	     "root 0 [root] :0", ""},
+	    {"neg:x:-1:0:c:/:/bin/sh\n", nullptr, 4294967295u, "null"},
+	    {"big:x:4294967296:0:c:/:/bin/sh\n", nullptr, 0, "null"},
+	    {"max:x:4294967295:0:c:/:/bin/sh\n", nullptr, 4294967295u,
+	     "max 4294967295 [c] :0", ""},
+	    // names and ids over their buffers make a line unreadable
+	    {std::string(80, 'n') + ":x:5:5:c:/:/bin/sh\n", nullptr, 5, "null"},
+	    {"a:x:" + std::string(49, '0') + "7:5:c\n", nullptr, 7, "null"},
+	    {"a:x:" + std::string(48, '0') + "7:5:c\n", nullptr, 7,
+	     "a 7 [c] :5", ""},
+	    // the loader's messages
+	    {":x:720:100:c:/:/bin/sh\n", nullptr, 720, kMessage + "(field1)\n"},
+	    {"solo\n", "solo", 0, kMessage + "(field2)\n"},
+	    {"two:x\n", "two", 0, kMessage + "(field3)\n"},
+	    {"two:x:-5:0:c\n", "two", 0, kMessage + "(field3)\n"},
+	    {"dan:x:704\n", nullptr, 704, kMessage + "(field4)\n"},
+	    {"dan:x:704:abc:c\n", nullptr, 704, kMessage + "(field4)\n"},
+	    {"eve:x:705:100\n", nullptr, 705, kMessage + "(field5)\n"},
+	    // a NUL ends its line's text, never the line: what follows it is
+	    // never joined to the next line, nor is a long line's tail
+	    {"evil:x:1000:1000:x\0:junk\n"s + kRoot, nullptr, 0,
+	     "root 0 [root] :0", ""},
+	    {"evil:x:1000:1000:x\0:junk\n"s + kRoot, nullptr, 1000,
+	     "evil 1000 [x] :1000", ""},
+	    {pad + "z:x:0:0:pwn:/:/bin/sh\n", nullptr, 0, "null"},
+	};
+	for (const Case &c : cases)
+		EXPECT_EQ(show(c.passwd, c.name, c.uid, c.group), c.profile)
+		    << c.passwd.substr(0, 60);
+	EXPECT_EQ(show(kPasswd, nullptr, 701, kGroup, 2), "null") << "mode 2";
 }
 
-std::string by_name(const std::string &passwd, const char *name,
-                    const std::string &group = kGroup) {
-	return show(passwd, group, SPAUTH_BY_NAME, name);
-}
-
-TEST(Profile, ByUidAndByName) {
-	const std::string ann = "ann 701 [Ann Lee] ops:300,wheel:10,users:100";
-	EXPECT_EQ(by_uid(kPasswd, 701), ann);
-	EXPECT_EQ(by_name(kPasswd, "ann"), ann);
-	EXPECT_EQ(by_name(kPasswd, "Ann"), "null");
-	EXPECT_EQ(by_name(kPasswd, ""), "null");
-	EXPECT_EQ(by_uid(kPasswd, 799), "null");
-	uid_t uid = 701;
-	EXPECT_EQ(show(kPasswd, kGroup, 2, &uid), "null");
-	EXPECT_EQ(
-	    by_uid("root:x:0:0:r:/:/bin/sh\nroot2:x:0:0:r:/:/bin/sh\n", 0),
-	    "root 0 [r] wheel:10,root:0");
-}
-
-TEST(Profile, FieldsSplitAsPasswdDefinesThem) {
-	EXPECT_EQ(by_uid(kPasswd, 702), "bob 702 [] users:100");
-	const std::string cal = "cal::703:100:Cal:/home/cal:/bin/sh\n";
-	EXPECT_EQ(by_uid(cal, 703), "cal 703 [Cal] users:100");
-	EXPECT_EQ(by_uid(cal, 100), "null");
-	EXPECT_EQ(by_uid(kPasswd, 701, "staff::50:ann,bob\nusers:x:100:\n"),
-	          "ann 701 [Ann Lee] staff:50,users:100");
-	// a comment decides nothing, so it is cut rather than refused
-	EXPECT_EQ(
-	    by_uid("l:x:9:9:" + std::string(90, 'c') + ":/:/bin/sh\n", 9, ""),
-	    "l 9 [" + std::string(79, 'c') + "] :9");
-}
-
-TEST(Profile, UidFieldMustBeAnUnsigned32BitNumber) {
-	const std::string root = "root:x:0:0:root:/root:/bin/bash\n";
-	for (const char *bad :
-	     {"\n", "x\n", "a:x\n", "a:x::0:c\n", "a:x:abc:0:c\n",
-	      "a:x:+0:0:c\n", "a:x: 0:0:c\n", "a:x:-0:0:c\n"})
-		EXPECT_EQ(by_uid(bad + root, 0, ""), "root 0 [root] :0") << bad;
-	EXPECT_EQ(by_uid("neg:x:-1:0:c:/:/bin/sh\n", 4294967295u), "null");
-	EXPECT_EQ(by_uid("big:x:4294967296:0:c:/:/bin/sh\n", 0), "null");
-	EXPECT_EQ(by_uid("max:x:4294967295:0:c:/:/bin/sh\n", 4294967295u, ""),
-	          "max 4294967295 [c] :0");
-}
-
-TEST(Profile, OverlongKeyFieldsMakeALineUnreadable) {
-	const std::string longname = std::string(80, 'n');
-	EXPECT_EQ(by_uid(longname + ":x:5:5:c:/:/bin/sh\n", 5), "null");
-	EXPECT_EQ(by_name(longname + ":x:5:5:c:/:/bin/sh\n", longname.c_str()),
-	          "null");
-	EXPECT_EQ(by_uid("a:x:" + std::string(49, '0') + "7:5:c\n", 7), "null");
-	EXPECT_EQ(by_uid("a:x:" + std::string(48, '0') + "7:5:c\n", 7, ""),
-	          "a 7 [c] :5");
-}
-
-TEST(Profile, LoaderMessages) {
-	const std::string msg = "get_user_profile: error obtaining user data ";
-	EXPECT_EQ(by_uid(":x:720:100:c:/:/bin/sh\n", 720),
-	          "null " + msg + "(field1)\n");
-	EXPECT_EQ(by_name("solo\n", "solo"), "null " + msg + "(field2)\n");
-	EXPECT_EQ(by_name("two:x\n", "two"), "null " + msg + "(field3)\n");
-	EXPECT_EQ(by_name("two:x:-5:0:c\n", "two"),
-	          "null " + msg + "(field3)\n");
-	EXPECT_EQ(by_uid("dan:x:704\n", 704), "null " + msg + "(field4)\n");
-	EXPECT_EQ(by_uid("dan:x:704:abc:c\n", 704),
-	          "null " + msg + "(field4)\n");
-	EXPECT_EQ(by_uid("eve:x:705:100\n", 705), "null " + msg + "(field5)\n");
-}
-
-TEST(Profile, GroupList) {
+TEST(Profile, GroupLines) {
+	const size_t max = spauth::kLineMax;
 	struct Case {
 		std::string group;
 		const char *groups;  // ann's list, head first
@@ -123,6 +121,8 @@ TEST(Profile, GroupList) {
 	    {"wheel:x:10:ann\n", "wheel:10,:100"},
 	    {"staff:x:100:ann\n", "staff:100"},
 	    {"a:x:7:ann\nb:x:7:ann\n", "b:7,a:7,:100"},
+	    {"staff::50:ann,bob\n", "staff:50,:100"},
+	    // whole member names
 	    {"qelsvc:x:901:svc,joanne\nops:x:902:annie,xann,ann2\n", ":100"},
 	    {"g:x:5:bob, ann\nh:x:6:ann,\n", "h:6,:100"},
 	    {"bad:x:abc:ann\nneg:x:-1:ann\nsig:x:+5:ann\nok:x:8:ann\n",
@@ -131,38 +131,20 @@ TEST(Profile, GroupList) {
 	    // a NUL ends the text of its line, and only of its line
 	    {"wheel2:x:10:\0\nann:x:701:\n"s, ":100"},
 	    {"a:x:7:ann\0x\nb:x:8:bob\0,ann\n"s, "a:7,:100"},
+	    // lines read whole: one across the 64 KiB a read takes, one of
+	    // the longest length, a member far down a line
+	    {"p:x:1:" + std::string(65523, 'p') + "\nx:x:403:ann\n",
+	     "x:403,:100"},
+	    {"big:x:404:" + std::string(max - 14, 'm') + ",ann\n",
+	     "big:404,:100"},
+	    {"big:x:405:" + std::string(max - 13, 'm') + ",ann\n", ":100"},
+	    {"huge:x:401:ann\0"s + std::string(max, 'm') + "\nx:x:403:ann\n",
+	     "x:403,:100"},
 	};
 	for (const Case &c : cases)
-		EXPECT_EQ(by_uid(kPasswd, 701, c.group),
+		EXPECT_EQ(show(kPasswd, nullptr, 701, c.group),
 		          std::string("ann 701 [Ann Lee] ") + c.groups)
-		    << c.group;
-	EXPECT_EQ(show(kPasswd, "", SPAUTH_BY_NAME, "ann", false),
-	          "ann 701 [Ann Lee] :100");
-}
-
-TEST(Profile, WholeLinesNeverPieces) {
-	// what follows a NUL is ignored up to the newline, never joined to
-	// the next line
-	const std::string root = "root:x:0:0:root:/root:/bin/bash\n";
-	const std::string evil = "evil:x:1000:1000:x\0:junk\n"s;
-	EXPECT_EQ(by_uid(evil + root, 0, ""), "root 0 [root] :0");
-	EXPECT_EQ(by_uid(evil + root, 1000, ""), "evil 1000 [x] :1000");
-	// The tail of a long line must never be read as a line of its own.
-	std::string pad = "mal:x:900:100:" + std::string(241, 'A');
-	ASSERT_EQ(pad.size(), 255u);
-	EXPECT_EQ(by_uid(pad + "z:x:0:0:pwn:/:/bin/sh\n", 0), "null");
-	// a member listed far past the first kilobyte still counts
-	std::string big = "big:x:400:" + std::string(5000, 'm') + ",ann\n";
-	EXPECT_EQ(by_uid(kPasswd, 701, big), "ann 701 [Ann Lee] big:400,:100");
-	// a line over a mebibyte is skipped whole, its tail included; the
-	// bytes after a NUL count towards its size
-	std::string huge = "huge:x:401:ann\0"s + std::string(1 << 20, 'm') +
-	                   "\nann:x:402:ann\nx:x:403:ann\n";
-	EXPECT_EQ(by_uid(kPasswd, 701, huge),
-	          "ann 701 [Ann Lee] x:403,ann:402,:100");
-	std::string huge_tail =
-	    "huge:x:401:" + std::string(1 << 20, 'm') + ",ann\n";
-	EXPECT_EQ(by_uid(kPasswd, 701, huge_tail), "ann 701 [Ann Lee] :100");
+		    << c.group.substr(0, 60);
 }
 
 }  // namespace
