@@ -19,10 +19,6 @@ namespace front {
 extern uid_t myuid;
 extern struct user_profile *tmpUser;
 extern const char *invoked;  // the invoked name, for messages and records
-// The design's names for paths the policy's table holds.
-extern const char *binPath;
-extern const char *NAMEPANIC;
-extern const char *NAMECORE;
 // The caller as the records name the caller: the account's name, or
 // "uid=N" without a profile.
 std::string caller_name();

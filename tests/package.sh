@@ -1,9 +1,10 @@
 #!/bin/bash
 # Builds the Debian packages with dpkg-buildpackage from a copy of the files
 # git tracks (it writes into the parent directory: here a scratch one), twice
-# from two paths, and requires identical packages; lints them, checks every
-# member, the dependencies and hardening-check's verdict on both programs;
-# modes, owners and the rest of the control fields are lintian's to judge.
+# from two paths, the second without its unit tests, and requires identical
+# packages; lints them, checks every member, the dependencies and
+# hardening-check's verdict on both programs; modes, owners and the rest of
+# the control fields are lintian's to judge.
 # Installs nothing on the host. package.sh [DIR]: also leaves the packages in
 # DIR, for the tests that install them (piuparts, and debian/tests, which
 # also builds a C program against the installed libspauth-dev).
@@ -21,8 +22,9 @@ build() {
 	git -C "$src" ls-files -z | tar -C "$src" --null -T - -cf - | tar -C "$1/src" -xf -
 	run env -C "$1/src" dpkg-buildpackage -us -uc -b -J"$(nproc)"
 }
+# The second build runs elsewhere, and without the unit tests: neither may change a package.
 build "$tmp"
-build "$tmp/again/elsewhere"
+DEB_BUILD_OPTIONS=nocheck build "$tmp/again/elsewhere"
 for deb in "$tmp"/*.deb; do
 	cmp "$deb" "$tmp/again/elsewhere/${deb##*/}" || fail "${deb##*/} differs when built elsewhere"
 done
