@@ -1,16 +1,16 @@
 // The functions by name, the cluster names they take, their rule texts and
 // the exception to a rule.
-#include <cstring>
+#include <algorithm>
 
 #include "policy.h"
 
 namespace policy {
 
 const Function *function_named(std::string_view name) {
-	for (const Function *f : kFunctions)
-		if (name == f->name)
-			return f;
-	return nullptr;
+	const Function *const *f =
+	    std::find_if(std::begin(kFunctions), std::end(kFunctions),
+	                 [&](const Function *g) { return name == g->name; });
+	return f != std::end(kFunctions) ? *f : nullptr;
 }
 
 bool cluster_chars_ok(std::string_view cluster) {

@@ -62,9 +62,9 @@ std::string caller_tz;
 std::vector<char *> own, tools;
 
 void install() {
-	own.clear();
-	for (std::string &entry : store)
-		own.push_back(entry.data());
+	own.resize(store.size());
+	std::transform(store.begin(), store.end(), own.begin(),
+	               [](std::string &entry) { return entry.data(); });
 	tools = own;
 	if (!caller_tz.empty())
 		tools.push_back(caller_tz.data());

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,10 +39,10 @@ constexpr bool in_policy_order() {
 static_assert(in_policy_order());
 
 Handler handler_of(const policy::Function *f) {
-	for (const Dispatch &d : kDispatch)
-		if (&d.function == f)
-			return d.handler;
-	return nullptr;
+	const Dispatch *d =
+	    std::find_if(std::begin(kDispatch), std::end(kDispatch),
+	                 [&](const Dispatch &e) { return &e.function == f; });
+	return d != std::end(kDispatch) ? d->handler : nullptr;
 }
 
 // The front end's own failures: the step that failed and why, status 255,
