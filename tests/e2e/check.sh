@@ -22,7 +22,7 @@ reset_sandbox() {
 	rm -rf "$SB"/rec/{status,sleep,argv} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
 	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
 	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_PRIV=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
-	CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=$PID1_CPUS
+	CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=${PID1_CPUS-}
 	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
 
