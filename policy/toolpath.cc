@@ -7,13 +7,15 @@
 
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "policy.h"
 
 namespace policy {
 namespace {
 
-constexpr int kMaxLinks = 40;        // as many as the kernel follows
+constexpr int kMaxLinks =
+    40;  // as the kernel follows, for a tool and its interpreter
 constexpr size_t kScriptHead = 256;  // what the kernel reads of a "#!" line
 
 // What the last component of a walk must be: a tool (a regular file,
@@ -66,8 +68,11 @@ int follow(std::string &at, uid_t owner, End end, Walk &w) {
 	std::string to(target, static_cast<size_t>(n));
 	if (!to.starts_with('/'))
 		to.insert(0, at.substr(0, at.rfind('/') + 1));
-	w.link = at;
-	return walk(to, end, w, at);
+	std::string outer = std::exchange(w.link, at);
+	// What lies below where the link leads is not the link's to answer for.
+	if (walk(to, end, w, at) != kPathUnsafe)
+		w.link = outer;
+	return w.verdict;
 }
 
 // One component, at; last: the end of the path. Returns the verdict so
@@ -120,10 +125,12 @@ int walk(std::string_view path, End end, Walk &w, std::string &at) {
 	return w.verdict;
 }
 
-// The program a script's "#!" line names, as the kernel reads it: 1, with
-// interpreter; 0 when the file is no script; -1 when it cannot be read or
+// The program a script's "#!" line names, as the kernel reads it, and the
+// one argument the line hands it (the rest of the line, outer blanks
+// stripped): 1; 0 when the file is no script; -1 when it cannot be read or
 // the line is cut where the kernel would cut it.
-int script_interpreter(const std::string &path, std::string &interpreter) {
+int script_interpreter(const std::string &path, std::string &interpreter,
+                       std::string &argument) {
 	int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 	struct stat st;
 	char head[kScriptHead];
@@ -135,23 +142,27 @@ int script_interpreter(const std::string &path, std::string &interpreter) {
 	std::string_view line(head, n > 0 ? static_cast<size_t>(n) : 0);
 	if (n < 0 || !line.starts_with("#!"))
 		return n < 0 ? -1 : 0;
-	size_t start = line.find_first_not_of(" \t", 2);
-	size_t stop = line.find_first_of(std::string_view(" \t\n\0", 4),
-	                                 start == line.npos ? 2 : start);
-	if (stop == line.npos && line.size() == sizeof head)
+	line =
+	    line.substr(2, line.find_first_of(std::string_view("\n\0", 2)) - 2);
+	if (line.size() + 2 == sizeof head)
 		return -1;
-	interpreter = start == line.npos || start >= stop
-	                  ? std::string()
-	                  : std::string(line.substr(start, stop - start));
+	constexpr std::string_view kBlanks = " \t";
+	size_t start = std::min(line.find_first_not_of(kBlanks), line.size());
+	size_t stop = std::min(line.find_first_of(kBlanks, start), line.size());
+	size_t arg =
+	    std::min(line.find_first_not_of(kBlanks, stop), line.size());
+	interpreter = line.substr(start, stop - start);
+	argument = line.substr(arg, line.find_last_not_of(kBlanks) + 1 - arg);
 	return interpreter.empty() ? 0 : 1;
 }
 
 // A script's interpreter runs as root too: its path is examined as the
 // tool's was, one level; a relative one would be found from the caller's
-// directory, and one that is itself a script is refused.
+// directory, and one that is itself a script is refused. A file the line
+// hands it (#!/usr/bin/env /path/prog) is examined as a program.
 int check_interpreter(const std::string &tool, Walk &w) {
-	std::string interpreter, at, nested;
-	int script = script_interpreter(tool, interpreter);
+	std::string interpreter, argument, at, its, its_argument;
+	int script = script_interpreter(tool, interpreter, argument);
 	if (script <= 0)
 		return script == 0 ? w.verdict
 		                   : unsafe(w, tool, 0, kPathUnexamined);
@@ -160,9 +171,22 @@ int check_interpreter(const std::string &tool, Walk &w) {
 	w.link.clear();
 	if (walk(interpreter, End::kProgram, w, at) == kPathUnsafe || w.missing)
 		return w.verdict;
-	if (script_interpreter(at, nested) != 0)
-		return unsafe(w, interpreter, 0, kPathNestedScript);
+	if (int nested = script_interpreter(at, its, its_argument); nested != 0)
+		return unsafe(w, interpreter, 0,
+		              nested < 0 ? kPathUnexamined : kPathNestedScript);
+	w.link.clear();
+	if (argument.starts_with('/'))
+		walk(argument, End::kProgram, w, at);
 	return w.verdict;
+}
+
+// Walks path, which must name its place from "/"; end: what its last
+// component must be.
+int start(const char *path, End end, Walk &w) {
+	std::string at;
+	if (path[0] != '/')
+		return unsafe(w, path, 0, kPathUnexamined);
+	return walk(path, end, w, at);
 }
 
 }  // namespace
@@ -171,26 +195,21 @@ int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f,
                     std::string_view trusted) {
 	f = {};
 	Walk w = {also_owner, trusted, f};
-	std::string path = tool, at;
-	if (!path.starts_with("/"))
-		return unsafe(w, path, 0, kPathUnexamined);
-	if (walk(path, End::kTool, w, at) == kPathUnsafe || w.missing)
+	if (start(tool, End::kTool, w) == kPathUnsafe || w.missing)
 		return w.verdict;
-	return check_interpreter(path, w);
+	return check_interpreter(tool, w);
 }
 
 int check_file_path(const char *file, ToolPathFinding &f) {
 	f = {};
 	Walk w = {static_cast<uid_t>(-1), {}, f};
-	std::string at;
-	return walk(file, End::kTool, w, at);
+	return start(file, End::kTool, w);
 }
 
 int check_dir_path(const char *dir, ToolPathFinding &f, bool &missing) {
 	f = {};
 	Walk w = {static_cast<uid_t>(-1), {}, f};
-	std::string at;
-	walk(dir, End::kDirectory, w, at);
+	start(dir, End::kDirectory, w);
 	missing = w.missing;
 	return w.verdict;
 }

@@ -200,11 +200,14 @@ bool take_system_scheduling() {
 bool take_system_process_state() {
 	if (personality(PER_LINUX) == -1)
 		return false;
-	// ENOSYS: no keyrings, none to leave; EPERM: a filter keeps the
-	// tools from keyrings as well.
+	// ENOSYS: no keyrings, none to leave. Denied: only where no keyring
+	// can be reached at all (a filter keeps the tools from them too),
+	// never while the caller's still can.
 	long keyring =
 	    syscall(SYS_keyctl, KEYCTL_JOIN_SESSION_KEYRING, nullptr);
-	if (keyring < 0 && errno != ENOSYS && !allowed(keyring))
+	if (keyring < 0 && errno != ENOSYS &&
+	    (!allowed(keyring) || syscall(SYS_keyctl, KEYCTL_GET_KEYRING_ID,
+	                                  KEY_SPEC_SESSION_KEYRING, 0) >= 0))
 		return false;
 	return prctl(PR_SET_TIMERSLACK, kDefaultTimerSlack) == 0;
 }

@@ -15,12 +15,14 @@ bool as_root(const policy::Tool &tool) {
 	return std::strcmp(tool.account, policy::kRoot) == 0;
 }
 
-// Each tool root would run must pass the tool-path check: a component
-// others may write refuses the run (126), one another account owns is
-// only recorded. Returns 0 when the run may go on.
+// Each tool root runs must pass the tool-path check: a component others
+// may write refuses the run (126), one another account owns is only
+// recorded. Returns 0 when the run may go on.
 int check_root_tools(std::initializer_list<const policy::Tool *> tools,
                      const std::string &line) {
 	for (const policy::Tool *tool : tools) {
+		if (!as_root(*tool))
+			continue;
 		policy::ToolPathFinding f;
 		int verdict = policy::check_tool_path(
 		    tool->path, static_cast<uid_t>(-1), f);
@@ -53,13 +55,13 @@ int run_line(std::initializer_list<const policy::Tool *> tools,
              std::string_view cluster, const std::string &line) {
 	const policy::Tool &first = **tools.begin();
 	std::string account = first.account;
-	if (as_root(first)) {
-		// Without root the tool runs as the caller, and the record
-		// says so.
-		if (getuid() != 0)
-			account = caller_name();
-		else if (int refused = check_root_tools(tools, line))
+	if (getuid() == 0) {
+		if (int refused = check_root_tools(tools, line))
 			return refused;
+	} else if (as_root(first)) {
+		// Without root a tool the front end starts runs as the
+		// caller, and the record says so.
+		account = caller_name();
 	}
 	audit_start(account.c_str(), cluster, line);
 	int rc = my_system(line.c_str());

@@ -51,6 +51,8 @@ struct Tree : Fixture {
 		write("bin/by-open", "#! " + path("open/interp") + " -p\n");
 		write("bin/by-script", "#!" + path("bin/tool") + "\n");
 		write("bin/by-relative", "#!sh\n");
+		write("bin/by-env",
+		      "#!/usr/bin/env " + path("open/interp") + "\n");
 		chmod(path("open").c_str(), 0775);
 		chmod(path("sticky").c_str(), 01777);
 		chmod(path("bin/open-tool").c_str(), 0757);
@@ -58,6 +60,7 @@ struct Tree : Fixture {
 		fs::create_symlink("tool", path("bin/link"));
 		fs::create_directory_symlink("open", path("via-link"));
 		fs::create_directory_symlink("real", path("safe-link"));
+		fs::create_directory_symlink("bin", path("bin-link"));
 		// Links to directories that do not exist yet.
 		fs::create_directory_symlink(path("sticky/later"),
 		                             path("later"));
@@ -90,6 +93,9 @@ TEST(Policy, ToolPaths) {
 	    {"bin/by-script", kPathUnsafe, "bin/tool", kPathNestedScript},
 	    {"bin/by-relative", kPathUnsafe, "bin/by-relative",
 	     kPathUnexamined},
+	    {"bin/by-env", kPathUnsafe, "open", kPathWritable},
+	    // below where a link leads, a fault is no longer the link's
+	    {"bin-link/open-tool", kPathUnsafe, "bin/open-tool", kPathWritable},
 	};
 	uid_t me = geteuid();
 	for (const Case &c : cases) {
