@@ -182,7 +182,7 @@ int check_interpreter(const std::string &tool, Walk &w) {
 
 // Walks path, which must name its place from "/"; end: what its last
 // component must be.
-int start(const char *path, End end, Walk &w) {
+int walk_absolute(const char *path, End end, Walk &w) {
 	std::string at;
 	if (path[0] != '/')
 		return unsafe(w, path, 0, kPathUnexamined);
@@ -195,7 +195,7 @@ int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f,
                     std::string_view trusted) {
 	f = {};
 	Walk w = {also_owner, trusted, f};
-	if (start(tool, End::kTool, w) == kPathUnsafe || w.missing)
+	if (walk_absolute(tool, End::kTool, w) == kPathUnsafe || w.missing)
 		return w.verdict;
 	return check_interpreter(tool, w);
 }
@@ -203,13 +203,13 @@ int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f,
 int check_file_path(const char *file, ToolPathFinding &f) {
 	f = {};
 	Walk w = {static_cast<uid_t>(-1), {}, f};
-	return start(file, End::kTool, w);
+	return walk_absolute(file, End::kTool, w);
 }
 
 int check_dir_path(const char *dir, ToolPathFinding &f, bool &missing) {
 	f = {};
 	Walk w = {static_cast<uid_t>(-1), {}, f};
-	start(dir, End::kDirectory, w);
+	walk_absolute(dir, End::kDirectory, w);
 	missing = w.missing;
 	return w.verdict;
 }
