@@ -27,19 +27,15 @@ inline constexpr std::string_view kIpKey = "IPADDRESS=";
 inline constexpr std::string_view kSerialKey = "SERIALNO=";
 // The registry file of a cluster in regdir.
 std::string registry_file(std::string_view regdir, std::string_view cluster);
-// The cluster a registry file's name names: false for a name that is no
-// registry file's.
-bool registry_cluster(std::string_view file_name, std::string_view &cluster);
-// The registry files of regdir in name order, as a search's *.conf finds
-// them.
-std::vector<std::string> registry_files(const char *regdir);
+// The clusters registered in regdir, in the order a search's *.conf
+// finds their files.
+std::vector<std::string> registry_clusters(const char *regdir);
 // The shell line that lists the registry files of regdir holding the line
 // KEY VALUE: whole lines of fixed text, never a FIFO or a device.
 std::string registry_search(std::string_view regdir, std::string_view key,
                             std::string_view value);
-// Whether line is one the search for key finds, and its value.
-bool registry_key_line(std::string_view line, std::string_view key,
-                       std::string_view &value);
+// Whether line is one the search for key finds.
+bool registry_key_line(std::string_view line, std::string_view key);
 
 // Field limits: the buffers the account data has always lived in.
 inline constexpr size_t kNameMax = 79;          // username, comment, gname
@@ -69,8 +65,10 @@ struct LineReader {
 	LineReader &operator=(const LineReader &) = delete;
 	~LineReader();
 };
-// Opens path for reading; false when it cannot be opened or is not a
-// regular file.
+// A descriptor that reads path; -1 when it cannot be opened or is not a
+// regular file (never blocking on a FIFO).
+int open_regular(const char *path);
+// Opens path for reading as open_regular does; false when it cannot.
 bool open_lines(LineReader &r, const char *path);
 // The next whole line, without its newline, up to its first NUL if it
 // holds one; valid until the next call. False at end of file. A line over

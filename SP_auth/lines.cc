@@ -18,14 +18,19 @@ LineReader::~LineReader() {
 
 // Only a regular file is read: a FIFO would block the open, and a link to
 // a device could be read forever. The file is then read blocking.
-bool open_lines(LineReader &r, const char *path) {
-	r.fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+int open_regular(const char *path) {
+	int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 	struct stat st;
-	if (r.fd >= 0 && (fstat(r.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-	                  fcntl(r.fd, F_SETFL, O_RDONLY) != 0)) {
-		close(r.fd);
-		r.fd = -1;
+	if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+	                fcntl(fd, F_SETFL, O_RDONLY) != 0)) {
+		close(fd);
+		return -1;
 	}
+	return fd;
+}
+
+bool open_lines(LineReader &r, const char *path) {
+	r.fd = open_regular(path);
 	r.buffer.resize(kLineBuffer);
 	return r.fd >= 0;
 }

@@ -12,27 +12,22 @@ std::string registry_file(std::string_view regdir, std::string_view cluster) {
 	return std::string(regdir).append(cluster).append(kRegistrySuffix);
 }
 
-bool registry_cluster(std::string_view file_name, std::string_view &cluster) {
-	if (!file_name.ends_with(kRegistrySuffix))
-		return false;
-	cluster =
-	    file_name.substr(0, file_name.size() - kRegistrySuffix.size());
-	return true;
-}
-
-// As the shell's *.conf expands: no name that starts with ".".
-std::vector<std::string> registry_files(const char *regdir) {
+// As the shell's *.conf expands: no name that starts with ".", in the
+// files' name order ("a-b.conf" before "a.conf").
+std::vector<std::string> registry_clusters(const char *regdir) {
 	std::vector<std::string> names;
 	DIR *d = opendir(regdir);
 	if (d == nullptr)
 		return names;
 	for (dirent *e; (e = readdir(d)) != nullptr;) {
-		std::string_view n = e->d_name, cluster;
-		if (registry_cluster(n, cluster) && !n.starts_with("."))
+		std::string_view n = e->d_name;
+		if (n.ends_with(kRegistrySuffix) && !n.starts_with("."))
 			names.emplace_back(n);
 	}
 	closedir(d);
 	std::sort(names.begin(), names.end());
+	for (std::string &name : names)
+		name.resize(name.size() - kRegistrySuffix.size());
 	return names;
 }
 
@@ -49,12 +44,8 @@ std::string registry_search(std::string_view regdir, std::string_view key,
 }
 
 // The search never runs for an empty value.
-bool registry_key_line(std::string_view line, std::string_view key,
-                       std::string_view &value) {
-	if (!line.starts_with(key) || line.size() == key.size())
-		return false;
-	value = line.substr(key.size());
-	return true;
+bool registry_key_line(std::string_view line, std::string_view key) {
+	return line.starts_with(key) && line.size() > key.size();
 }
 
 }  // namespace spauth

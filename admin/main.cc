@@ -2,10 +2,9 @@
 // It evaluates the front end's own rule table with the same evaluator.
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SP_auth/internal.h"
@@ -25,14 +24,10 @@ constexpr const char *kUsage =
 
 std::vector<std::string> registered_clusters() {
 	std::vector<std::string> names;
-	for (const std::string &file :
-	     spauth::registry_files(spauth::kRegistryDir)) {
-		std::string_view cluster;
-		if (spauth::registry_cluster(file, cluster) &&
-		    !cluster.empty() &&
-		    ValidateCluster(std::string(cluster).c_str()) == 0)
-			names.emplace_back(cluster);
-	}
+	for (std::string &cluster :
+	     spauth::registry_clusters(spauth::kRegistryDir))
+		if (ValidateCluster(cluster.c_str()) == 0)
+			names.push_back(std::move(cluster));
 	return names;
 }
 

@@ -177,12 +177,14 @@ void check_service_accounts(const std::string &sudo) {
 // Each group a rule names, once.
 void check_rule_groups(const Names &groups) {
 	Names named;
-	for (const policy::Function *f : policy::kFunctions)
-		if (f->rule != nullptr)
-			for (std::string_view term :
-			     spauth::split(f->rule->format, ':'))
-				if (term.starts_with("G="))
-					named.emplace(term.substr(2));
+	for (const policy::Function *f : policy::kFunctions) {
+		if (f->rule == nullptr)
+			continue;
+		for (std::string_view term :
+		     spauth::split(f->rule->format, ':'))
+			if (term.starts_with("G="))
+				named.emplace(term.substr(2));
+	}
 	for (const std::string &group : named)
 		if (groups.find(group) == groups.end())
 			report(kNoGroup, spauth::kGroupPath, group);
@@ -202,13 +204,12 @@ void check_keys(const std::string &path,
 	spauth::LineReader r;
 	if (!spauth::open_lines(r, path.c_str()))
 		return;
-	std::string_view entry, value;
+	std::string_view entry;
 	bool overlong;
 	while (spauth::read_line(r, entry, overlong)) {
 		if (overlong ||
-		    (!spauth::registry_key_line(entry, spauth::kIpKey, value) &&
-		     !spauth::registry_key_line(entry, spauth::kSerialKey,
-		                                value)))
+		    (!spauth::registry_key_line(entry, spauth::kIpKey) &&
+		     !spauth::registry_key_line(entry, spauth::kSerialKey)))
 			continue;
 		auto [at, fresh] = first.emplace(entry, path);
 		if (!fresh && at->second != path)
@@ -225,14 +226,13 @@ void check_registry(const Names &groups) {
 		return;
 	}
 	std::map<std::string, std::string> first;
-	for (const std::string &name :
-	     spauth::registry_files(spauth::kRegistryDir)) {
-		std::string path = spauth::kRegistryDir + name;
+	for (const std::string &cluster :
+	     spauth::registry_clusters(spauth::kRegistryDir)) {
+		std::string path =
+		    spauth::registry_file(spauth::kRegistryDir, cluster);
 		check_file(path, kWhyRegistry);
 		struct stat st;
-		std::string_view cluster;
-		if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-		    !spauth::registry_cluster(name, cluster))
+		if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
 			continue;
 		check_admin_group(path, cluster, groups);
 		check_keys(path, first);

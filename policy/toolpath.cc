@@ -1,13 +1,13 @@
 // Whoever can change a root tool's path decides what root runs: the tool,
 // every directory above it, every link on the way and where it leads, and
 // a script's interpreter must be root's alone.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <utility>
+#include <vector>
 
 #include "policy.h"
 
@@ -58,7 +58,8 @@ int walk(std::string_view path, End end, Walk &w, std::string &at);
 // A link on the way is walked where it leads, from the directory that
 // holds it, as far as that exists: a directory that does not exist yet is
 // only safe to wait for in a directory nobody else may write. at becomes
-// where the link leads.
+// where the link leads; w.link names the link only while a fault found
+// through it stands, so a walk that ends sound leaves no link behind.
 int follow(std::string &at, uid_t owner, End end, Walk &w) {
 	char target[PATH_MAX];
 	ssize_t n = readlink(at.c_str(), target, sizeof target);
@@ -131,14 +132,13 @@ int walk(std::string_view path, End end, Walk &w, std::string &at) {
 // the line is cut where the kernel would cut it.
 int script_interpreter(const std::string &path, std::string &interpreter,
                        std::string &argument) {
-	int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-	struct stat st;
+	int fd = spauth::open_regular(path.c_str());
 	char head[kScriptHead];
 	ssize_t n = -1;
-	if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+	if (fd >= 0) {
 		n = read(fd, head, sizeof head);
-	if (fd >= 0)
 		close(fd);
+	}
 	std::string_view line(head, n > 0 ? static_cast<size_t>(n) : 0);
 	if (n < 0 || !line.starts_with("#!"))
 		return n < 0 ? -1 : 0;
@@ -168,13 +168,11 @@ int check_interpreter(const std::string &tool, Walk &w) {
 		                   : unsafe(w, tool, 0, kPathUnexamined);
 	if (!interpreter.starts_with('/'))
 		return unsafe(w, tool, 0, kPathUnexamined);
-	w.link.clear();
 	if (walk(interpreter, End::kProgram, w, at) == kPathUnsafe || w.missing)
 		return w.verdict;
 	if (int nested = script_interpreter(at, its, its_argument); nested != 0)
 		return unsafe(w, interpreter, 0,
 		              nested < 0 ? kPathUnexamined : kPathNestedScript);
-	w.link.clear();
 	if (argument.starts_with('/'))
 		walk(argument, End::kProgram, w, at);
 	return w.verdict;

@@ -44,7 +44,13 @@ std::vector<std::string> texts(std::string_view in, size_t n) {
 	return out;
 }
 
-void tokenizer(std::string text) {
+// The input up to its first NUL.
+std::string c_text(std::string_view in) {
+	return std::string(in.substr(0, in.find('\0')));
+}
+
+void tokenizer(std::string_view in) {
+	std::string text = c_text(in);
 	char *start = text.data(), *end = start;
 	while (get_next_pw_field(&start, ':', &end) != 0)
 		start = end;
@@ -65,7 +71,7 @@ void accounts(std::string_view in) {
 	spauth::get_next_uid_from(passwd.c_str());
 }
 
-void authority(const std::string &rule) {
+void authority(std::string_view in) {
 	static user_profile *up = [] {
 		put_file("c1.conf", "ADMINGROUP=ops\n");
 		auto *p = static_cast<user_profile *>(
@@ -75,7 +81,7 @@ void authority(const std::string &rule) {
 		strcpy(p->group->gname, "ops");
 		return p;
 	}();
-	spauth::check_authority_in(kDir.c_str(), up, rule.c_str());
+	spauth::check_authority_in(kDir.c_str(), up, c_text(in).c_str());
 }
 
 void registry(std::string_view in) {
@@ -101,22 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 	static int cleanup = atexit([] { std::filesystem::remove_all(kDir); });
 	if (size == 0 || cleanup != 0)
 		return 0;
-	std::string_view in(reinterpret_cast<const char *>(data) + 1, size - 1);
-	switch (data[0] % 5) {
-	case 0:
-		tokenizer(std::string(in.substr(0, in.find('\0'))));
-		break;
-	case 1:
-		accounts(in);
-		break;
-	case 2:
-		authority(std::string(in.substr(0, in.find('\0'))));
-		break;
-	case 3:
-		registry(in);
-		break;
-	default:
-		compose(in);
-	}
+	using Target = void (*)(std::string_view);
+	constexpr Target kTargets[] = {tokenizer, accounts, authority, registry,
+	                               compose};
+	kTargets[data[0] % std::size(kTargets)](std::string_view(
+	    reinterpret_cast<const char *>(data) + 1, size - 1));
 	return 0;
 }
