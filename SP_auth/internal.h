@@ -31,9 +31,12 @@ std::string registry_file(std::string_view regdir, std::string_view cluster);
 // finds their files.
 std::vector<std::string> registry_clusters(const char *regdir);
 // The shell line that lists the registry files of regdir holding the line
-// KEY VALUE: whole lines of fixed text, never a FIFO or a device.
+// KEY VALUE: whole lines of fixed text, only regular files.
 std::string registry_search(std::string_view regdir, std::string_view key,
                             std::string_view value);
+// Its status when some file could not be read: a file it listed still
+// holds the line.
+inline constexpr int kSearchTrouble = 2;
 // Whether line is one the search for key finds.
 bool registry_key_line(std::string_view line, std::string_view key);
 
@@ -66,7 +69,8 @@ struct LineReader {
 	~LineReader();
 };
 // A descriptor that reads path; -1 when it cannot be opened or is not a
-// regular file (never blocking on a FIFO).
+// regular file on a file system that stores it (never blocking on a FIFO,
+// never a pseudo file such as /proc/self/environ).
 int open_regular(const char *path);
 // Opens path for reading as open_regular does; false when it cannot.
 bool open_lines(LineReader &r, const char *path);

@@ -1,6 +1,8 @@
 // Line and field readers for the account files and the registry.
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,13 +18,37 @@ LineReader::~LineReader() {
 		close(fd);
 }
 
-// Only a regular file is read: a FIFO would block the open, and a link to
-// a device could be read forever. The file is then read blocking.
+namespace {
+
+// File systems whose files the kernel or a user makes up as they are read:
+// /proc/self/environ reads as the reader's environment, a FUSE file as its
+// owner likes. None holds a file root may trust.
+constexpr unsigned long kMadeUp[] = {
+    PROC_SUPER_MAGIC, SYSFS_MAGIC,    CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC,
+    DEBUGFS_MAGIC,    TRACEFS_MAGIC,  SECURITYFS_MAGIC,   BPF_FS_MAGIC,
+    PSTOREFS_MAGIC,   EFIVARFS_MAGIC, FUSE_SUPER_MAGIC,
+};
+
+bool trusted_file(int fd) {
+	struct stat st;
+	struct statfs fs;
+	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+	    fstatfs(fd, &fs) != 0)
+		return false;
+	return std::find(std::begin(kMadeUp), std::end(kMadeUp),
+	                 static_cast<unsigned long>(fs.f_type)) ==
+	       std::end(kMadeUp);
+}
+
+}  // namespace
+
+// Only a regular file on a file system that stores it is read: a FIFO
+// would block the open, a link to a device could be read forever, and a
+// pseudo file could say anything. The file is then read blocking.
 int open_regular(const char *path) {
 	int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-	struct stat st;
-	if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-	                fcntl(fd, F_SETFL, O_RDONLY) != 0)) {
+	if (fd >= 0 &&
+	    (!trusted_file(fd) || fcntl(fd, F_SETFL, O_RDONLY) != 0)) {
 		close(fd);
 		return -1;
 	}

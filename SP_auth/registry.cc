@@ -33,10 +33,11 @@ std::vector<std::string> registry_clusters(const char *regdir) {
 
 // Whole lines of fixed text: 10.0.0.1 must not find 10.0.0.15, nor a "."
 // match any character. No FIFO or device is read: one could hold the
-// search open forever.
+// search open forever, nor a directory. A file grep cannot open (a
+// dangling link) it reports and passes over.
 std::string registry_search(std::string_view regdir, std::string_view key,
                             std::string_view value) {
-	std::string line = "grep -D skip -l -x -F -e ";
+	std::string line = "grep -d skip -D skip -l -x -F -e ";
 	shell_quote(std::string(key).append(value), line);
 	line.push_back(' ');
 	shell_quote(regdir, line);

@@ -2,6 +2,7 @@
 // for the shell.
 #include "findings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -32,13 +33,38 @@ constexpr const char *kAnyMend = "make {w} root's alone";
 constexpr const char *kThroughLink = "leads through {d}";
 constexpr const char *kLinkMend =
     "make {w} a directory of root's, or a link into one";
+constexpr std::string_view kByHand =
+    "# by hand, as a name here cannot be pasted: ";
 
 int reported_count;
 std::set<std::string> reported;
 
-std::string fill(std::string_view text, std::string_view where,
-                 std::string_view detail, bool quote) {
-	std::string out;
+// A fix pasted into /bin/sh must do what it says to exactly the place it
+// names. A value goes in as one word: plain, or single-quoted with each
+// quote as '"'"', since a backslash would be escaped on output. A byte
+// that cannot be printed as itself (outside printable ASCII, or the
+// backslash) cannot be pasted: false.
+bool paste_word(std::string_view v, std::string &out) {
+	if (std::any_of(v.begin(), v.end(), [](unsigned char c) {
+		    return c < 0x20 || c > 0x7e || c == '\\';
+	    }))
+		return false;
+	std::string word;
+	spauth::shell_quote(v, word);
+	if (word.find('\\') != std::string::npos) {
+		word = "'";
+		for (char c : v)
+			word.append(c == '\'' ? "'\"'\"'" : std::string(1, c));
+		word.push_back('\'');
+	}
+	out.append(word);
+	return true;
+}
+
+// text with {w} and {d} filled in; quote: each as a pasteable word, and
+// false when one cannot be.
+bool fill(std::string_view text, std::string_view where,
+          std::string_view detail, bool quote, std::string &out) {
 	for (size_t i = 0; i < text.size(); ++i) {
 		std::string_view key = text.substr(i, 3);
 		if (key != "{w}" && key != "{d}") {
@@ -46,13 +72,29 @@ std::string fill(std::string_view text, std::string_view where,
 			continue;
 		}
 		std::string_view value = key == "{w}" ? where : detail;
-		if (quote)
-			spauth::shell_quote(value, out);
-		else
+		if (!quote)
 			out.append(value);
+		else if (!paste_word(value, out))
+			return false;
 		i += 2;
 	}
+	return true;
+}
+
+std::string fill(std::string_view text, std::string_view where,
+                 std::string_view detail) {
+	std::string out;
+	fill(text, where, detail, false, out);
 	return out;
+}
+
+// A fix that cannot be pasted is a comment, to be mended by hand.
+std::string fix_line(std::string_view text, std::string_view where,
+                     std::string_view detail) {
+	std::string out;
+	if (fill(text, where, detail, true, out))
+		return out;
+	return std::string(kByHand).append(fill(text, where, detail));
 }
 
 void report_line(std::string_view where, const std::string &what,
@@ -74,18 +116,17 @@ void report_line(std::string_view where, const std::string &what,
 }  // namespace
 
 void report(const Kind &k, std::string_view where, std::string_view detail) {
-	report_line(where, fill(k.what, where, detail, false),
-	            fill(k.why, where, detail, false),
-	            fill(k.fix, where, detail, true));
+	report_line(where, fill(k.what, where, detail),
+	            fill(k.why, where, detail), fix_line(k.fix, where, detail));
 }
 
 void report_place(const policy::ToolPathFinding &f, const char *why,
                   std::string_view detail) {
 	if (!f.link.empty()) {
 		std::string place = f.component + ", which " + f.why;
-		report_line(f.link, fill(kThroughLink, f.link, place, false),
-		            fill(why, f.link, detail, false),
-		            fill(kLinkMend, f.link, {}, true));
+		report_line(f.link, fill(kThroughLink, f.link, place),
+		            fill(why, f.link, detail),
+		            fix_line(kLinkMend, f.link, {}));
 		return;
 	}
 	const char *fix = kAnyMend;

@@ -14,7 +14,8 @@
 namespace findings {
 
 // One kind of finding. {w} stands for the place, {d} for the detail; in
-// the fix both are quoted for the shell.
+// the fix both are quoted for the shell, and a fix in which one cannot be
+// pasted is printed as a comment to mend by hand.
 struct Kind {
 	const char *what;
 	const char *why;

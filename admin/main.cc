@@ -90,7 +90,7 @@ int check(user_profile *up, int argc, char **argv) {
 		if (ValidateCluster(argv[3]) != 0) {
 			fprintf(stderr,
 			        "spauth: cluster %s is not registered\n",
-			        argv[3]);
+			        spauth::escaped(argv[3]).c_str());
 			return 1;
 		}
 		clusters.emplace_back(argv[3]);
@@ -168,7 +168,8 @@ int main(int argc, char **argv) {
 	}
 	user_profile *up = get_user_profile(SPAUTH_BY_NAME, argv[2]);
 	if (up == nullptr) {
-		fprintf(stderr, "spauth: unknown user %s\n", argv[2]);
+		fprintf(stderr, "spauth: unknown user %s\n",
+		        spauth::escaped(argv[2]).c_str());
 		return 1;
 	}
 	int rc = verb == "check" ? check(up, argc, argv) : profile(up);

@@ -26,6 +26,8 @@ constexpr const char *kFrontEnd = "qeldump";  // the file; the rest link to it
 constexpr const char *kBinDir = "bin/";       // beside spauth's sbin/
 constexpr mode_t kSetuidMode = 04755;
 constexpr size_t kSysctlMax = 15;
+constexpr const char *kSudoNotRun =
+    ": not run to test sudoers, as its path is not sound (see above)";
 using Names = std::set<std::string, std::less<>>;
 
 user_profile *profile_of(const char *account) {
@@ -132,20 +134,28 @@ void check_tool(const policy::Tool &t) {
 }
 
 // Every directory of the fixed PATH, where root's shell finds sudo and
-// grep: the sudo found there, or empty.
+// grep: the sudo found there, or empty. spauth runs that sudo as root,
+// so only where its whole path was found sound.
 std::string check_search_path() {
 	std::string sudo;
+	bool sound = false;
 	for (std::string_view dir : spauth::split(policy::kSafePath, ':')) {
 		std::string candidate = std::string(dir) + "/sudo";
-		check_path(candidate, static_cast<uid_t>(-1), kWhySearchPath);
+		bool ok = check_path(candidate, static_cast<uid_t>(-1),
+		                     kWhySearchPath);
 		struct stat st;
 		if (sudo.empty() && stat(candidate.c_str(), &st) == 0 &&
-		    S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+		    S_ISREG(st.st_mode) &&
+		    access(candidate.c_str(), X_OK) == 0) {
 			sudo = candidate;
+			sound = ok;
+		}
 	}
 	if (sudo.empty())
 		report(kNoSudo, policy::kSafePath);
-	return sudo;
+	else if (!sound)
+		info(sudo + kSudoNotRun);
+	return sound ? sudo : std::string();
 }
 
 // Runs sudo as the front end's shell would, without a shell: status 0.

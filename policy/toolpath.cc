@@ -14,9 +14,9 @@
 namespace policy {
 namespace {
 
-constexpr int kMaxLinks =
-    40;  // as the kernel follows, for a tool and its interpreter
+constexpr int kMaxLinks = 40;        // as the kernel follows in one lookup
 constexpr size_t kScriptHead = 256;  // what the kernel reads of a "#!" line
+constexpr std::string_view kBlanks = " \t";
 
 // What the last component of a walk must be: a tool (a regular file,
 // never a link), a program a "#!" line names (links followed) or a
@@ -105,7 +105,9 @@ int component(std::string &at, End end, bool last, Walk &w) {
 	return w.verdict;
 }
 
-// Walks path from "/" down; at ends where the walk stopped.
+// Walks path from "/" down; at ends where the walk stopped. at never holds
+// a link (each is replaced by where it leads), so "." and ".." are taken
+// by their text, as the kernel takes them, and at never outgrows the path.
 int walk(std::string_view path, End end, Walk &w, std::string &at) {
 	std::vector<std::string_view> parts;
 	for (size_t pos = 0; pos < path.size();) {
@@ -116,14 +118,31 @@ int walk(std::string_view path, End end, Walk &w, std::string &at) {
 	}
 	at = "/";
 	for (size_t i = 0; i <= parts.size(); ++i) {
-		if (i > 0)
-			at.append(at.size() > 1 ? "/" : "")
-			    .append(parts[i - 1]);
+		std::string_view part = i > 0 ? parts[i - 1] : ".";
+		if (part == "..")
+			at.erase(std::max<size_t>(at.rfind('/'), 1));
+		else if (part != ".")
+			at.append(at.size() > 1 ? "/" : "").append(part);
 		if (component(at, end, i == parts.size(), w) == kPathUnsafe ||
 		    w.missing)
 			break;
 	}
 	return w.verdict;
+}
+
+// One lookup, with the kernel's budget of links for it alone.
+int lookup(std::string_view path, End end, Walk &w, std::string &at) {
+	w.links = 0;
+	return walk(path, end, w, at);
+}
+
+uid_t owner_of(const std::string &path) {
+	struct stat st;
+	return lstat(path.c_str(), &st) == 0 ? st.st_uid : 0;
+}
+
+int unexamined(Walk &w, const std::string &at) {
+	return unsafe(w, at, owner_of(at), kPathUnexamined);
 }
 
 // The program a script's "#!" line names, as the kernel reads it, and the
@@ -146,7 +165,6 @@ int script_interpreter(const std::string &path, std::string &interpreter,
 	    line.substr(2, line.find_first_of(std::string_view("\n\0", 2)) - 2);
 	if (line.size() + 2 == sizeof head)
 		return -1;
-	constexpr std::string_view kBlanks = " \t";
 	size_t start = std::min(line.find_first_not_of(kBlanks), line.size());
 	size_t stop = std::min(line.find_first_of(kBlanks, start), line.size());
 	size_t arg =
@@ -156,25 +174,111 @@ int script_interpreter(const std::string &path, std::string &interpreter,
 	return interpreter.empty() ? 0 : 1;
 }
 
+bool named_env(std::string_view path) {
+	return path.substr(path.rfind('/') + 1) == "env";
+}
+
+// The words env takes from the one argument a "#!" line hands it: split
+// at blanks only after -S (--split-string). An option, an assignment
+// (PATH=... would move the search) or what -S would interpret (quotes,
+// escapes, variables, comments) is refused: false.
+bool env_words(std::string_view argument, std::vector<std::string> &words) {
+	std::string_view rest;
+	if (argument.starts_with("-S"))
+		rest = argument.substr(2);
+	else if (argument.starts_with("--split-string="))
+		rest = argument.substr(argument.find('=') + 1);
+	else
+		words = {std::string(argument)};
+	if (words.empty() && rest.find_first_of("'\"\\$#") != rest.npos)
+		return false;
+	for (size_t pos = 0; words.empty() && pos < rest.size();) {
+		size_t start =
+		    std::min(rest.find_first_not_of(kBlanks, pos), rest.size());
+		pos = std::min(rest.find_first_of(kBlanks, start), rest.size());
+		if (pos > start)
+			words.emplace_back(rest.substr(start, pos - start));
+	}
+	return !words.empty() && !words[0].starts_with('-') &&
+	       words[0].find('=') == std::string::npos;
+}
+
+// What execvp finds for a name without "/": the first executable file of
+// that name on the fixed search path, every directory before it checked
+// too (one could gain the name later). False when the walk found a fault
+// or nothing (w.missing): nothing of the caller's runs then.
+bool search_path(const std::string &name, Walk &w, std::string &at) {
+	for (std::string_view dir : spauth::split(kSafePath, ':')) {
+		std::string candidate = std::string(dir) + "/" + name;
+		if (lookup(candidate, End::kProgram, w, at) == kPathUnsafe)
+			return false;
+		if (!w.missing && access(at.c_str(), X_OK) == 0)
+			return true;
+		w.missing = false;
+	}
+	w.missing = true;
+	return false;
+}
+
+int check_script(const std::string &file, Walk &w, bool env_allowed);
+
+// What env runs for a "#!" line of file: the program (absolute, or found
+// on the fixed search path as env finds it), each file its words hand it,
+// and that program's own "#!" line, one level.
+int check_env(const std::string &file, std::string_view argument, Walk &w) {
+	std::vector<std::string> words;
+	if (argument.empty())
+		return w.verdict;  // env alone prints the environment
+	if (!env_words(argument, words))
+		return unexamined(w, file);
+	const std::string &program = words[0];
+	std::string at;
+	if (program.find('/') == std::string::npos) {
+		if (!search_path(program, w, at))
+			return w.verdict;
+	} else if (!program.starts_with('/')) {
+		return unexamined(w,
+		                  file);  // found from the caller's directory
+	} else if (lookup(program, End::kProgram, w, at) == kPathUnsafe ||
+	           w.missing) {
+		return w.verdict;
+	}
+	for (size_t i = 1; i < words.size(); ++i) {
+		std::string its;
+		if (words[i].starts_with('-'))
+			continue;  // an option of the program's
+		if (!words[i].starts_with('/'))
+			return unexamined(w, file);
+		if (lookup(words[i], End::kProgram, w, its) == kPathUnsafe)
+			return w.verdict;
+		w.missing = false;
+	}
+	return check_script(at, w, false);
+}
+
 // A script's interpreter runs as root too: its path is examined as the
-// tool's was, one level; a relative one would be found from the caller's
-// directory, and one that is itself a script is refused. A file the line
-// hands it (#!/usr/bin/env /path/prog) is examined as a program.
-int check_interpreter(const std::string &tool, Walk &w) {
+// tool's was; a relative one would be found from the caller's directory,
+// and one that is itself a script is refused. env is followed to what it
+// runs, once (env_allowed); any other interpreter's absolute argument
+// (#!/bin/sh /path/prog) is examined as a program.
+int check_script(const std::string &file, Walk &w, bool env_allowed) {
 	std::string interpreter, argument, at, its, its_argument;
-	int script = script_interpreter(tool, interpreter, argument);
+	int script = script_interpreter(file, interpreter, argument);
 	if (script <= 0)
-		return script == 0 ? w.verdict
-		                   : unsafe(w, tool, 0, kPathUnexamined);
+		return script == 0 ? w.verdict : unexamined(w, file);
 	if (!interpreter.starts_with('/'))
-		return unsafe(w, tool, 0, kPathUnexamined);
-	if (walk(interpreter, End::kProgram, w, at) == kPathUnsafe || w.missing)
+		return unexamined(w, file);
+	if (lookup(interpreter, End::kProgram, w, at) == kPathUnsafe ||
+	    w.missing)
 		return w.verdict;
 	if (int nested = script_interpreter(at, its, its_argument); nested != 0)
-		return unsafe(w, interpreter, 0,
+		return unsafe(w, interpreter, owner_of(at),
 		              nested < 0 ? kPathUnexamined : kPathNestedScript);
+	if (named_env(interpreter) || named_env(at))
+		return env_allowed ? check_env(file, argument, w)
+		                   : unexamined(w, file);
 	if (argument.starts_with('/'))
-		walk(argument, End::kProgram, w, at);
+		lookup(argument, End::kProgram, w, at);
 	return w.verdict;
 }
 
@@ -184,7 +288,7 @@ int walk_absolute(const char *path, End end, Walk &w) {
 	std::string at;
 	if (path[0] != '/')
 		return unsafe(w, path, 0, kPathUnexamined);
-	return walk(path, end, w, at);
+	return lookup(path, end, w, at);
 }
 
 }  // namespace
@@ -195,7 +299,7 @@ int check_tool_path(const char *tool, uid_t also_owner, ToolPathFinding &f,
 	Walk w = {also_owner, trusted, f};
 	if (walk_absolute(tool, End::kTool, w) == kPathUnsafe || w.missing)
 		return w.verdict;
-	return check_interpreter(tool, w);
+	return check_script(tool, w, true);
 }
 
 int check_file_path(const char *file, ToolPathFinding &f) {

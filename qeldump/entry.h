@@ -30,6 +30,9 @@ void set_caller_env(const char *username);
 // default timer slack.
 bool take_root_groups();
 bool take_system_limits();
+// A control group the caller, or anyone but root, may write is left for
+// process 1's (cgroup.cc).
+bool leave_caller_groups();
 bool take_system_scheduling();
 bool take_system_process_state();
 

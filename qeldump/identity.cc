@@ -28,6 +28,7 @@ constexpr const char *kOomScoreAdj = "/proc/self/oom_score_adj";
 constexpr pid_t kSystemPid = 1;
 constexpr int kIoprioWhoProcess = 1;                 // <linux/ioprio.h>
 constexpr unsigned long kDefaultTimerSlack = 50000;  // ns, every task's at boot
+constexpr int kMpolDefault = 0;                      // <linux/mempolicy.h>
 
 // Each resource by the name process 1's limits file gives it, and how far
 // its limit must reach where root may not raise it to process 1's value:
@@ -140,6 +141,36 @@ bool parse_system_limit(const char *line, int &resource, rlimit &lim) {
 	return false;
 }
 
+// The kernel's struct sched_attr as first defined; its own header clashes
+// with the C library's struct sched_param.
+struct SchedAttr {
+	uint32_t size;
+	uint32_t sched_policy;
+	uint64_t sched_flags;  // cppcheck-suppress unusedStructMember
+	int32_t sched_nice;
+	uint32_t sched_priority;  // cppcheck-suppress unusedStructMember
+	uint64_t sched_runtime;
+	uint64_t sched_deadline;  // cppcheck-suppress unusedStructMember
+	uint64_t sched_period;    // cppcheck-suppress unusedStructMember
+};
+
+// SCHED_OTHER at nice 0 with the kernel's own time slice (a runtime of 0;
+// sched_setscheduler would keep one the caller set with sched_setattr);
+// where root may not lower the nice value, at the caller's.
+bool take_system_policy() {
+	SchedAttr attr = {};
+	attr.size = sizeof attr;
+	attr.sched_policy = SCHED_OTHER;
+	attr.sched_runtime = 0;  // the kernel's own slice
+	if (syscall(SYS_sched_setattr, 0, &attr, 0) == 0)
+		return true;
+	if (errno != EPERM)
+		return false;
+	errno = 0;
+	attr.sched_nice = getpriority(PRIO_PROCESS, 0);
+	return errno == 0 && allowed(syscall(SYS_sched_setattr, 0, &attr, 0));
+}
+
 }  // namespace
 
 bool take_root_groups() {
@@ -176,18 +207,17 @@ bool take_system_limits() {
 	return true;
 }
 
-// A caller's oom_score_adj, nice value, scheduling policy, I/O class or
-// CPU affinity would make root's tool the kernel's first victim or starve
-// it. Each is reset to the system's; where root may not (a container
-// without CAP_SYS_RESOURCE or CAP_SYS_NICE), it goes as far as allowed:
-// none of them gives the caller anything of root's, and what root cannot
-// undo there was set for the caller's whole session, not by the caller.
+// A caller's oom_score_adj, nice value, scheduling policy and time slice,
+// I/O class or CPU affinity would make root's tool the kernel's first
+// victim or starve it. Each is reset to the system's; where root may not
+// (a container without CAP_SYS_RESOURCE or CAP_SYS_NICE), it goes as far
+// as allowed: none of them gives the caller anything of root's, and what
+// root cannot undo there was set for the caller's whole session, not by
+// the caller.
 bool take_system_scheduling() {
-	sched_param none = {};
 	// The I/O class "none": its priority follows the nice value.
 	bool ok = allowed(write_text(kOomScoreAdj, "0") ? 0 : -1) &&
-	          allowed(sched_setscheduler(0, SCHED_OTHER, &none)) &&
-	          allowed(setpriority(PRIO_PROCESS, 0, 0)) &&
+	          take_system_policy() &&
 	          allowed(syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, 0));
 	take_system_cpus();
 	return ok;
@@ -195,10 +225,16 @@ bool take_system_scheduling() {
 
 // The caller's execution domain (UNAME26 would show root's tools another
 // kernel), session keyring (root's tools would hold the caller's keys, and
-// the caller could read what they add) and timer slack (seconds of it
-// would slow every sleep of root's tools).
+// the caller could read what they add), timer slack (seconds of it would
+// slow every sleep of root's tools), NUMA memory policy (bound to one node,
+// a tool would be starved of memory) and transparent huge pages turned off.
 bool take_system_process_state() {
-	if (personality(PER_LINUX) == -1)
+	if (personality(PER_LINUX) == -1 ||
+	    prctl(PR_SET_THP_DISABLE, 0, 0, 0, 0) != 0)
+		return false;
+	// ENOSYS: a kernel without NUMA has no policy to leave.
+	if (syscall(SYS_set_mempolicy, kMpolDefault, nullptr, 0) != 0 &&
+	    errno != ENOSYS)
 		return false;
 	// ENOSYS: no keyrings, none to leave. Denied: only where no keyring
 	// can be reached at all (a filter keeps the tools from them too),

@@ -70,9 +70,9 @@ void clean_process_state() {
 }
 
 // Root, whole: setuid(0) changes the user only, so root's groups, process
-// 1's limits, the system's scheduling state and a process state of root's
-// own follow it. If setuid itself fails the run goes on as the caller, and
-// says so; any later step that fails ends the run.
+// 1's limits, a control group of root's, the system's scheduling state
+// and a process state of root's own follow it. If setuid itself fails the run
+// goes on as the caller, and says so; any later step that fails ends the run.
 void become_root() {
 	if (setuid(0) != 0) {
 		fprintf(stderr, "%s: cannot become root: %s\n", invoked,
@@ -83,6 +83,9 @@ void become_root() {
 		fail_safe("cannot take root's groups");
 	if (!take_system_limits())
 		fail_safe("cannot set the system's limits");
+	// First: moving may change the CPUs a cpuset allows.
+	if (!leave_caller_groups())
+		fail_safe("cannot leave the caller's control group");
 	if (!take_system_scheduling())
 		fail_safe("cannot take the system's scheduling");
 	if (!take_system_process_state())

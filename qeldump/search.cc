@@ -47,14 +47,14 @@ int scratch_file(char (&fname)[64]) {
 	return fd;
 }
 
-// The search, its output into fd, which the search alone inherits; false
-// when it found nothing or could not run.
-bool search(bool by_ip, const char *value, int fd) {
+// The search, its output into fd, which the search alone inherits: its
+// status, or -1.
+int search(bool by_ip, const char *value, int fd) {
 	std::string cmd = spauth::registry_search(
 	    spauth::kRegistryDir, by_ip ? spauth::kIpKey : spauth::kSerialKey,
 	    value);
 	cmd.append(" >&").append(std::to_string(fd));
-	return fcntl(fd, F_SETFD, 0) == 0 && my_system(cmd.c_str()) == 0;
+	return fcntl(fd, F_SETFD, 0) == 0 ? my_system(cmd.c_str()) : -1;
 }
 
 // The first word of the search output in fd, which it closes; false when
@@ -122,7 +122,8 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 		printf("\ngetSysName: mkstemp: %s\n", strerror(errno));
 		return "";
 	}
-	if (!search(by_ip, value, fd)) {
+	int rc = search(by_ip, value, fd);
+	if (rc != 0 && rc != spauth::kSearchTrouble) {
 		close(fd);
 		cannot_locate(by_ip, value);
 		return "";
@@ -130,6 +131,11 @@ const char *getSysName(const char *ipaddr, const char *serial) {
 	std::string word;
 	if (!first_word(fd, fname, word))
 		return "";
+	// Trouble with some file: found only where the search listed one.
+	if (rc != 0 && word.empty()) {
+		cannot_locate(by_ip, value);
+		return "";
+	}
 	const char *cluster = cluster_of(word);
 	return cluster != nullptr ? cluster : "";
 }

@@ -49,6 +49,8 @@ mount -t tmpfs -o mode=0755 SBMARK dev
 for n in null zero random urandom tty; do touch "dev/$n" && mount --bind "/dev/$n" "dev/$n"; done
 ln -s /proc/self/fd dev/fd
 mount -t proc proc proc
+# The host's control groups, so that the front end meets them as on a host.
+[ ! -d /sys/fs/cgroup ] || { mkdir -p sys/fs/cgroup && mount --rbind /sys/fs/cgroup sys/fs/cgroup; }
 
 cp -r "$here/fixture/etc" etc
 chown -R root:root etc && chmod 0440 etc/sudoers && chmod 0640 etc/shadow

@@ -51,8 +51,18 @@ struct Tree : Fixture {
 		write("bin/by-open", "#! " + path("open/interp") + " -p\n");
 		write("bin/by-script", "#!" + path("bin/tool") + "\n");
 		write("bin/by-relative", "#!sh\n");
-		write("bin/by-env",
-		      "#!/usr/bin/env " + path("open/interp") + "\n");
+		// What env runs: after -S, found from the caller's directory,
+		// a script whose own interpreter is open, on the search path,
+		// moved by an assignment.
+		for (auto [name, arg] :
+		     {std::pair{"env", path("open/interp")},
+		      {"env-S", "-S " + path("open/interp")},
+		      {"env-dot", std::string("./run")},
+		      {"env-nested", path("bin/by-open")},
+		      {"env-name", std::string("sh")},
+		      {"env-assign", std::string("-S A=b sh")}})
+			write(std::string("bin/by-") + name,
+			      "#!/usr/bin/env " + arg + "\n");
 		chmod(path("open").c_str(), 0775);
 		chmod(path("sticky").c_str(), 01777);
 		chmod(path("bin/open-tool").c_str(), 0757);
@@ -65,6 +75,17 @@ struct Tree : Fixture {
 		fs::create_directory_symlink(path("sticky/later"),
 		                             path("later"));
 		fs::create_directory_symlink("real/later", path("safe-later"));
+		// 40 links on the way, as the kernel follows in one lookup,
+		// and a link's target near PATH_MAX.
+		for (int i = 1; i < 40; ++i)
+			fs::create_directory_symlink(
+			    "l" + std::to_string(i + 1),
+			    path("l" + std::to_string(i)));
+		fs::create_directory_symlink("bin", path("l40"));
+		std::string dots;
+		while (dots.size() < 4090)
+			dots += "./";
+		fs::create_directory_symlink(dots + "bin", path("dots"));
 	}
 };
 
@@ -94,6 +115,14 @@ TEST(Policy, ToolPaths) {
 	    {"bin/by-relative", kPathUnsafe, "bin/by-relative",
 	     kPathUnexamined},
 	    {"bin/by-env", kPathUnsafe, "open", kPathWritable},
+	    {"bin/by-env-S", kPathUnsafe, "open", kPathWritable},
+	    {"bin/by-env-dot", kPathUnsafe, "bin/by-env-dot", kPathUnexamined},
+	    {"bin/by-env-nested", kPathUnsafe, "open", kPathWritable},
+	    {"bin/by-env-name", kPathSafe, "", ""},
+	    {"bin/by-env-assign", kPathUnsafe, "bin/by-env-assign",
+	     kPathUnexamined},
+	    {"l1/tool", kPathSafe, "", ""},
+	    {"dots/tool", kPathSafe, "", ""},
 	    // below where a link leads, a fault is no longer the link's
 	    {"bin-link/open-tool", kPathUnsafe, "bin/open-tool", kPathWritable},
 	};
@@ -110,11 +139,16 @@ TEST(Policy, ToolPaths) {
 		EXPECT_EQ(f.link, c.link.empty() ? "" : t.path(c.link))
 		    << c.tool;
 	}
+}
+
+// A relative path is never examined; a foreign owner is said, unless it is
+// the account allowed besides root.
+TEST(Policy, ToolPathOwners) {
+	Tree t;
+	uid_t me = geteuid();
 	ToolPathFinding f;
 	EXPECT_EQ(check_tool_path("bin/tool", me, f), kPathUnsafe);
 	EXPECT_STREQ(f.why, kPathUnexamined);
-	// Owned by another account: run, but said; unless that account is
-	// the one allowed besides root.
 	if (me != 0)
 		GTEST_SKIP() << "only root can give a file to another account";
 	ASSERT_EQ(chown(t.path("real").c_str(), 1, 0), 0);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,21 @@
 namespace {
 
 using namespace std::string_literals;
+
+// Root reads only a regular file that a file system stores: never a
+// device, nor a pseudo file whose content its reader or a user makes up.
+TEST(Lines, OnlyStoredRegularFiles) {
+	Fixture fx;
+	for (auto [path, ok] : {std::pair{fx.write("f", "x\n"), true},
+	                        {"/dev/null"s, false},
+	                        {"/proc/self/environ"s, false},
+	                        {"/sys/kernel/uevent_seqnum"s, false}}) {
+		int fd = spauth::open_regular(path.c_str());
+		EXPECT_EQ(fd >= 0, ok) << path;
+		if (fd >= 0)
+			close(fd);
+	}
+}
 
 TEST(NextUid, Table) {
 	struct Case {
