@@ -237,8 +237,8 @@ int check_env(const std::string &file, std::string_view argument, Walk &w) {
 		if (!search_path(program, w, at))
 			return w.verdict;
 	} else if (!program.starts_with('/')) {
-		return unexamined(w,
-		                  file);  // found from the caller's directory
+		// Found from the caller's directory.
+		return unexamined(w, file);
 	} else if (lookup(program, End::kProgram, w, at) == kPathUnsafe ||
 	           w.missing) {
 		return w.verdict;

@@ -49,6 +49,7 @@ struct Tree : Fixture {
 		// A script's interpreter: in a writable directory, a script
 		// itself, relative.
 		write("bin/by-open", "#! " + path("open/interp") + " -p\n");
+		write("bin/by-sh-arg", "#!/bin/sh " + path("open/interp") + "\n");
 		write("bin/by-script", "#!" + path("bin/tool") + "\n");
 		write("bin/by-relative", "#!sh\n");
 		// What env runs: after -S, found from the caller's directory,
@@ -114,6 +115,7 @@ TEST(Policy, ToolPaths) {
 	    {"bin/by-script", kPathUnsafe, "bin/tool", kPathNestedScript},
 	    {"bin/by-relative", kPathUnsafe, "bin/by-relative",
 	     kPathUnexamined},
+	    {"bin/by-sh-arg", kPathUnsafe, "open", kPathWritable},
 	    {"bin/by-env", kPathUnsafe, "open", kPathWritable},
 	    {"bin/by-env-S", kPathUnsafe, "open", kPathWritable},
 	    {"bin/by-env-dot", kPathUnsafe, "bin/by-env-dot", kPathUnexamined},
