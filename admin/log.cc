@@ -188,6 +188,18 @@ std::string cursor_of(sd_journal *j) {
 	return out;
 }
 
+// Whether the record may be the caller's: --user is matched on the
+// message's first field before the record is read whole. Another caller's
+// record is never selected, and pairs only with that caller's.
+bool of_caller(sd_journal *j, const std::string &user) {
+	const void *data;
+	size_t size;
+	if (user.empty() || sd_journal_get_data(j, "MESSAGE", &data, &size) < 0)
+		return true;
+	std::string_view m(static_cast<const char *>(data), size);
+	return m.substr(sizeof "MESSAGE=" - 1).starts_with(user + " : ");
+}
+
 // Reads what the journal holds now; false once --until is passed and no
 // grant waits for its end.
 bool read_journal(sd_journal *j, const Options &o, Pairing &p,
@@ -196,6 +208,11 @@ bool read_journal(sd_journal *j, const Options &o, Pairing &p,
 	while (sd_journal_next(j) > 0) {
 		Fields f;
 		Record r;
+		if (sd_journal_get_realtime_usec(j, &r.usec) >= 0 &&
+		    r.usec > o.filter.until && p.open.empty())
+			return false;
+		if (!of_caller(j, o.filter.user))
+			continue;
 		read_fields(j, f);
 		record_from(j, f, r);
 		if (cursors)
