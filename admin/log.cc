@@ -352,14 +352,11 @@ bool take_option(int opt, const char *arg, int64_t now, Options &o) {
 	uint32_t n = 0;
 	switch (opt) {
 	case 'u':
-		return text_option("user", arg, f.user) &&
-		       (f.user = spauth::escaped(f.user, ";"), true);
+		return text_option("user", arg, f.user);
 	case 'c':
-		return text_option("cluster", arg, f.cluster) &&
-		       (f.cluster = spauth::escaped(f.cluster, ";"), true);
+		return text_option("cluster", arg, f.cluster);
 	case 'H':
-		return text_option("host", arg, o.host) &&
-		       (f.host = spauth::escaped(o.host), true);
+		return text_option("host", arg, o.host);
 	case 'F':
 		for (std::string &name : functions_matching(arg))
 			f.functions.push_back(std::move(name));
@@ -369,8 +366,10 @@ bool take_option(int opt, const char *arg, int64_t now, Options &o) {
 		        spauth::escaped(arg).c_str());
 		return false;
 	case 'N':
-		if (spauth::parse_id(arg, 3, n) && n <= 255)
-			return f.status = static_cast<int>(n), true;
+		if (spauth::parse_id(arg, 3, n) && n <= 255) {
+			f.status = static_cast<int>(n);
+			return true;
+		}
 		fputs("spauth log: --status takes 0 to 255\n", stderr);
 		return false;
 	case 's':
@@ -459,6 +458,11 @@ int parse_options(int argc, char **argv, int64_t now, Options &o) {
 			return 2;
 		take_switch(opt, optarg, o);
 	}
+	// Caller and cluster as the front end escapes them in its records.
+	Filter &f = o.filter;
+	f.user = f.user.empty() ? "" : spauth::escaped(f.user, ";");
+	f.cluster = f.cluster.empty() ? "" : spauth::escaped(f.cluster, ";");
+	f.host = spauth::escaped(o.host);
 	const char *both = conflict(o);
 	if (both != nullptr)
 		fprintf(stderr, "spauth log: %s cannot go together\n", both);

@@ -18,12 +18,14 @@ namespace logv {
 // field over kFieldMax is refused (unparsed); the front end cuts its
 // fields at about 2 KiB. Host, boot and function names over kNameMax are
 // refused too. Raw text of an unparsed record is shown up to kRawShown
-// bytes. Runs waiting for their end: at most kPendingMax.
+// bytes. Runs waiting for their end: at most kPendingMax, and the oldest
+// no longer than kWaitMax (microseconds) behind the records read.
 inline constexpr size_t kMessageMax = 16384;
 inline constexpr size_t kFieldMax = 4096;
 inline constexpr size_t kNameMax = 255;
 inline constexpr size_t kRawShown = 512;
 inline constexpr size_t kPendingMax = 65536;
+inline constexpr uint64_t kWaitMax = 24ULL * 3600 * 1000000;
 inline constexpr size_t kSyslogLineMax = kMessageMax + 1024;
 
 enum class Kind { grant, end, refusal, alert, unparsed };

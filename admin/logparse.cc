@@ -3,6 +3,7 @@
 // anything else is unparsed, with the reason.
 #include <fnmatch.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <ctime>
@@ -70,17 +71,20 @@ bool keyed(const Pieces &p, size_t from,
 				      " given twice";
 				return false;
 			}
-	if (p.size() != from + keys.size()) {
-		why = p.size() < from + keys.size() ? "cut record"
-		                                    : "fields past the last";
+	if (p.size() > from + keys.size()) {
+		why = "fields past the last";
 		return false;
 	}
 	size_t k = 0;
 	for (const char *key : keys) {
+		if (from + k >= p.size()) {
+			why = std::string("cut record: no ") + key + "=";
+			return false;
+		}
 		std::string_view piece = p[from + k], name = key;
 		if (!piece.starts_with(name) || piece.size() <= name.size() ||
 		    piece[name.size()] != '=') {
-			why = "cut record: no " + std::string(key) + "=";
+			why = std::string("no ") + key + "= in its place";
 			return false;
 		}
 		values[k] = piece.substr(name.size() + 1);
@@ -203,10 +207,9 @@ void parse_message(std::string_view message, Record &r) {
 }
 
 bool is_function(std::string_view name) {
-	for (const policy::Function *f : policy::kFunctions)
-		if (name == f->name)
-			return true;
-	return false;
+	return std::any_of(
+	    std::begin(policy::kFunctions), std::end(policy::kFunctions),
+	    [name](const policy::Function *f) { return name == f->name; });
 }
 
 std::vector<std::string> functions_matching(const char *glob) {

@@ -219,9 +219,12 @@ void take(Pairing &p, Record &&r, std::string_view before) {
 	run.first = std::move(r);
 	if (run.first.kind == Kind::grant)
 		p.open[key] = p.dropped + p.queue.size();
+	uint64_t at = run.first.usec;
 	p.queue.push_back(std::move(run));
-	if (p.queue.size() > kPendingMax)
-		p.queue.front().no_end = true;
+	// A killed run must not hold back every later one for good.
+	Run &oldest = p.queue.front();
+	if (p.queue.size() > kPendingMax || oldest.first.usec + kWaitMax < at)
+		oldest.no_end = true;
 }
 
 void flush(Pairing &p, bool at_end, bool keep_waiting) {

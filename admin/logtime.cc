@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "SP_auth/internal.h"
 #include "log.h"
 
 namespace logv {
@@ -100,17 +101,16 @@ bool relative(std::string_view s, int64_t now, uint64_t &usec) {
 		return false;
 	size_t end = s.find_first_not_of("0123456789", 1);
 	std::string_view unit = end == s.npos ? "s" : s.substr(end);
-	int64_t n = 0;
-	if (end == 1 || (end == s.npos ? s.size() : end) > 10)
+	uint32_t n = 0;
+	if (!spauth::parse_id(s.substr(1, end - 1), 9, n))
 		return false;
-	for (char c : s.substr(1, end - 1))
-		n = n * 10 + (c - '0');
 	static constexpr std::pair<const char *, int64_t> kUnits[] = {
 	    {"s", 1}, {"m", 60}, {"h", 3600}, {"d", 86400}, {"w", 604800}};
 	for (const auto &[name, secs] : kUnits) {
 		if (unit != name)
 			continue;
-		int64_t t = now + (s[0] == '-' ? -n : n) * secs;
+		int64_t delta = static_cast<int64_t>(n) * secs;
+		int64_t t = s[0] == '-' ? now - delta : now + delta;
 		usec = t < 0 ? 0 : static_cast<uint64_t>(t) * kUsec;
 		return true;
 	}

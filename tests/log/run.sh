@@ -9,7 +9,7 @@ spauth=$(realpath "$1")/admin/spauth
 remote=/lib/systemd/systemd-journal-remote
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C D=$work/journal J=$work/journal/main.journal C=$work/cursor
+export TZ=UTC LC_ALL=C D=$work/journal J=$work/journal/main.journal C=$work/cursor C2=$work/cursor2
 export S=$work/auth.log GZ=$work/auth.log.1.gz
 mkdir "$D" "$work/export"
 python3 tests/log/export.py tests/log/fixture/journal.records "$work/export"
