@@ -21,7 +21,7 @@ namespace {
 struct Options {
 	Filter filter;
 	Format format = Format::text;
-	bool follow = false;
+	bool follow = false, two_formats = false;
 	std::string host;  // as given: the journal matches it unescaped
 	const char *directory = nullptr, *cursor_file = nullptr;
 	std::vector<const char *> files, syslogs;
@@ -167,16 +167,21 @@ int seek_start(sd_journal *j, const Options &o, std::string &last) {
 		        o.cursor_file);
 		return 1;
 	}
+	int rc = 0;
 	if (!last.empty()) {
-		sd_journal_seek_cursor(j, last.c_str());
-		if (sd_journal_next(j) > 0 &&
+		rc = sd_journal_seek_cursor(j, last.c_str());
+		if (rc >= 0 && sd_journal_next(j) > 0 &&
 		    sd_journal_test_cursor(j, last.c_str()) <= 0)
 			sd_journal_previous(j);
-		return 0;
+	} else {
+		rc = o.filter.since > 0
+		         ? sd_journal_seek_realtime_usec(j, o.filter.since)
+		         : sd_journal_seek_head(j);
 	}
-	if (o.filter.since > 0)
-		return sd_journal_seek_realtime_usec(j, o.filter.since) < 0;
-	return sd_journal_seek_head(j) < 0;
+	if (rc < 0)
+		fprintf(stderr, "spauth log: cannot seek the journal: %s\n",
+		        strerror(-rc));
+	return rc < 0;
 }
 
 std::string cursor_of(sd_journal *j) {
@@ -236,25 +241,24 @@ int run_journal(const Options &o, Pairing &p) {
 	if (open_journal(o, j) != 0)
 		return 1;
 	int rc = seek_start(j, o, last);
-	bool keep = o.cursor_file != nullptr;
+	bool keep = o.cursor_file != nullptr, stored = true;
 	while (rc == 0 && read_journal(j, o, p, last) && o.follow) {
 		flush(p, false, keep);
 		fflush(stdout);
-		if (keep &&
-		    !write_cursor(o.cursor_file, resume_cursor(p, last)))
-			rc = 1;
-		if (sd_journal_wait(j, UINT64_MAX) < 0)
+		if (keep && !last.empty())
+			stored =
+			    write_cursor(o.cursor_file, resume_cursor(p, last));
+		if (!stored || sd_journal_wait(j, UINT64_MAX) < 0)
 			rc = 1;
 	}
 	flush(p, true, keep);
-	if (keep && rc == 0 && !last.empty() &&
-	    !write_cursor(o.cursor_file, resume_cursor(p, last)))
-		rc = 1;
-	if (keep && rc != 0)
+	if (keep && rc == 0 && !last.empty())
+		stored = write_cursor(o.cursor_file, resume_cursor(p, last));
+	if (!stored)
 		fprintf(stderr, "spauth log: cannot store the cursor in %s\n",
 		        o.cursor_file);
 	sd_journal_close(j);
-	return rc;
+	return rc != 0 || !stored;
 }
 
 // A line of at most kSyslogLineMax bytes; the rest of a longer one is
@@ -394,6 +398,7 @@ void take_switch(int opt, const char *arg, Options &o) {
 		break;
 	case 'j':
 	case 'S':
+		o.two_formats = o.format != Format::text;
 		o.format = opt == 'j' ? Format::json : Format::stats;
 		break;
 	case 'f':
@@ -439,6 +444,8 @@ const char *conflict(const Options &o) {
 		return "--syslog and a journal's options";
 	if (o.follow && o.format == Format::stats)
 		return "--follow and --stats";
+	if (o.two_formats)
+		return "--json and --stats";
 	if (o.filter.since > o.filter.until)
 		return "--since after --until";
 	return nullptr;
