@@ -73,26 +73,26 @@ bool trusted(const Fields &f) {
 void record_from(sd_journal *j, const Fields &f, Record &r) {
 	r.trust = trusted(f) ? Trust::trusted : Trust::untrusted;
 	sd_journal_get_realtime_usec(j, &r.usec);
-	r.host = spauth::escaped(f.host.substr(0, kNameMax));
-	r.boot = spauth::escaped(f.boot.substr(0, kNameMax));
-	r.function = spauth::escaped(f.tag.substr(0, kNameMax));
+	r.host = spauth::escaped(f.host);
+	r.boot = spauth::escaped(f.boot);
+	// The journal matched one of the eight; a second tag could be any.
+	r.function = f.seen[7] == 1 ? f.tag : "-";
 	uint32_t pid = 0;
 	r.pid = spauth::parse_id(f.pid, 10, pid) ? pid : -1;
 	parse_message(f.message, r);
-	for (size_t i = 0; i < 3; ++i)
-		if (f.seen[i] != 1) {
-			Record bad;
-			bad.trust = r.trust, bad.usec = r.usec, bad.pid = r.pid;
-			bad.host = r.host, bad.boot = r.boot;
-			bad.function = r.function;
-			bad.raw =
-			    spauth::escaped(f.message.substr(0, kRawShown));
-			bad.why =
+	for (size_t i : {0, 1, 2, 7})
+		if (f.seen[i] != 1)
+			make_unparsed(
+			    r,
 			    std::string(kFieldNames[i],
 			                strlen(kFieldNames[i]) - 1) +
-			    (f.seen[i] == 0 ? " missing" : " given twice");
-			r = std::move(bad);
-		}
+			        (f.seen[i] == 0 ? " missing" : " given twice"),
+			    f.message);
+	if (f.host.size() > kNameMax || f.boot.size() > kNameMax)
+		make_unparsed(
+		    r,
+		    "host or boot over " + std::to_string(kNameMax) + " bytes",
+		    f.message);
 }
 
 // Matches the journal's index answers: the functions' tags (OR), the host
@@ -287,16 +287,12 @@ void read_syslog(FILE *in, Pairing &p, int64_t now) {
 		Record r;
 		if (!parse_syslog_line(line, now, r))
 			continue;
-		if (too_long) {
-			Record cut;
-			cut.usec = r.usec, cut.host = r.host, cut.pid = r.pid;
-			cut.function = r.function;
-			cut.why = "line over " +
-			          std::to_string(kSyslogLineMax) + " bytes";
-			cut.raw =
-			    spauth::escaped(line.substr(0, kRawShown)) + "...";
-			r = std::move(cut);
-		}
+		if (too_long)
+			make_unparsed(r,
+			              "line over " +
+			                  std::to_string(kSyslogLineMax) +
+			                  " bytes",
+			              line);
 		take(p, std::move(r), "");
 		flush(p, false, false);
 	}

@@ -16,8 +16,8 @@ namespace logv {
 
 // Limits of the text a record may hold: a message over kMessageMax or a
 // field over kFieldMax is refused (unparsed); the front end cuts its
-// fields at about 2 KiB. Host, boot and function names over kNameMax are
-// refused too. Raw text of an unparsed record is shown up to kRawShown
+// fields at about 2 KiB. A host or boot name over kNameMax makes a record
+// unparsed too. Raw text of an unparsed record is shown up to kRawShown
 // bytes. Runs waiting for their end: at most kPendingMax, and the oldest
 // no longer than kWaitMax (microseconds) behind the records read.
 inline constexpr size_t kMessageMax = 16384;
@@ -85,6 +85,9 @@ struct Pairing {
 // The message of a record from the function tagged, parsed into r (kind
 // and fields, or unparsed with why).
 void parse_message(std::string_view message, Record &r);
+// r as an unparsed record, keeping only where and when it came from: why,
+// and the first kRawShown bytes of text, escaped.
+void make_unparsed(Record &r, std::string why, std::string_view text);
 // Whether text is valid UTF-8 (a message or a field must be).
 bool valid_utf8(std::string_view text);
 // One syslog text line into r: false when it is no record of the front

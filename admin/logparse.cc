@@ -206,6 +206,19 @@ void parse_message(std::string_view message, Record &r) {
 	r.raw.clear();
 }
 
+void make_unparsed(Record &r, std::string why, std::string_view text) {
+	Record bad;
+	bad.trust = r.trust, bad.usec = r.usec, bad.pid = r.pid;
+	bad.host = spauth::escaped(r.host, {}, kNameMax);
+	bad.boot = spauth::escaped(r.boot, {}, kNameMax);
+	bad.function = r.function;
+	bad.why = std::move(why);
+	bad.raw = spauth::escaped(text.substr(0, kRawShown));
+	if (text.size() > kRawShown)
+		bad.raw += "...";
+	r = std::move(bad);
+}
+
 bool is_function(std::string_view name) {
 	return std::any_of(
 	    std::begin(policy::kFunctions), std::end(policy::kFunctions),
@@ -239,13 +252,18 @@ bool parse_syslog_line(std::string_view line, int64_t now, Record &r) {
 	    line.find(' ', blank + 1) < open ||
 	    !is_function(line.substr(blank + 1, open - blank - 1)))
 		return false;
-	r.host = spauth::escaped(line.substr(0, std::min(blank, kNameMax)));
+	r.host = spauth::escaped(line.substr(0, blank));
 	r.function = line.substr(blank + 1, open - blank - 1);
 	uint32_t pid = 0;
 	if (!spauth::parse_id(line.substr(open + 1, close - open - 1), 10, pid))
 		return false;
 	r.pid = pid;
-	parse_message(line.substr(close + 3), r);
+	if (blank > kNameMax)
+		make_unparsed(
+		    r, "host over " + std::to_string(kNameMax) + " bytes",
+		    line.substr(close + 3));
+	else
+		parse_message(line.substr(close + 3), r);
 	return true;
 }
 
