@@ -9,6 +9,7 @@
 
 #include "SP_auth/internal.h"
 #include "admin.h"
+#include "log.h"
 #include "policy/policy.h"
 
 using policy::Function;
@@ -20,6 +21,11 @@ constexpr const char *kUsage =
     "       spauth profile USER\n"
     "       spauth nextuid\n"
     "       spauth verify\n"
+    "       spauth log [--user USER] [--function GLOB] [--cluster CLUSTER]\n"
+    "                  [--refused] [--status N] [--host HOST] [--since TIME]\n"
+    "                  [--until TIME] [--untrusted] [--json | --stats]\n"
+    "                  [--follow] [--cursor-file FILE]\n"
+    "                  [--directory DIR | --file FILE... | --syslog FILE...]\n"
     "       spauth --help | --version\n";
 
 std::vector<std::string> registered_clusters() {
@@ -153,6 +159,8 @@ int main(int argc, char **argv) {
 		return printf("spauth (%s)\n", policy::kVersion) < 0;
 	if (verb == "nextuid" && argc == 2)
 		return nextuid();
+	if (verb == "log")
+		return log_verb(argc - 1, argv + 1);
 	if (verb == "verify" && argc == 2) {
 		if (geteuid() != 0) {
 			fputs("spauth verify: must be run as root\n", stderr);

@@ -1,5 +1,6 @@
 # bash completion for the service processor front end's eight names and
-# spauth: option letters, core|panic, all, spauth's verbs, user names, and
+# spauth: option letters, core|panic, all, spauth's verbs and log's options,
+# user names, function names, files, and
 # cluster names from the registry as far as the caller may read it.
 
 # _qel_offer WORD...: the words that begin with the current one, each quoted
@@ -28,6 +29,20 @@ _qel_compgen() {
 	local names=()
 	mapfile -t names < <(compgen "$1" -- "$cur")
 	_qel_offer "${names[@]}"
+}
+
+# _qel_log: spauth log's options, and the value the option before takes.
+_qel_log() {
+	case ${COMP_WORDS[COMP_CWORD - 1]} in
+	--user) _qel_compgen -u ;;
+	--function) _qel_offer qeldump qeldrive Corvanex qelcmd qelcage qelbios qelrescue qelmup ;;
+	--cluster) _qel_clusters ;;
+	--file | --syslog | --cursor-file) _qel_compgen -f ;;
+	--directory) _qel_compgen -d ;;
+	--status | --host | --since | --until) ;;
+	*) _qel_offer --user --function --cluster --refused --status --host --since --until \
+		--untrusted --json --stats --follow --cursor-file --directory --file --syslog ;;
+	esac
 }
 
 _qel() {
@@ -60,7 +75,8 @@ _qel() {
 	qelcmd:1:*) _qel_offer all ;;
 	qelcmd:2:*) _qel_offer -t && _qel_compgen -c ;;
 	qelcmd:*) _qel_compgen -c ;;
-	spauth:0:*) _qel_offer check profile nextuid verify --help --version ;;
+	spauth:0:*) _qel_offer check profile nextuid verify log --help --version ;;
+	spauth:*:log) _qel_log ;;
 	spauth:1:check | spauth:1:profile) _qel_compgen -u ;;
 	spauth:2:check) _qel_clusters ;;
 	esac

@@ -2,16 +2,18 @@
 # The Debian packages the scripts need, one list, and the one helper that installs those missing.
 # Sourced by scripts/test, scripts/try-it and bench/run.
 
-# The tour and the benchmark: build the front end and run it in the end-to-end sandbox (with the
-# real sudo).
-TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils)
+# The tour and the benchmark: build the front end and spauth (sd-journal and JSON for spauth log)
+# and run them in the end-to-end sandbox (with the real sudo); the benchmark of spauth log makes a
+# journal file and measures memory with GNU time.
+TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils libsystemd-dev nlohmann-json3-dev
+	systemd-journal-remote time)
 # The tests besides: analysis, the sanitizer and fuzzing builds, unit tests, manual pages, the
 # Debian packages and their checks, Debian's QA tools and what makes their throw-away roots, bash
-# completion, shell lint.
+# completion, shell lint, spauth log's query table (fixture journals, its JSON schema).
 # shellcheck disable=SC2034 # read by scripts/test
 TEST_PACKAGES=("${TOUR_PACKAGES[@]}" build-essential clang clang-tidy clang-format libclang-rt-14-dev cppcheck
 	libgtest-dev mandoc git dpkg-dev debhelper lintian pkg-config devscripts autopkgtest piuparts mmdebstrap
-	bash-completion shellcheck)
+	bash-completion shellcheck python3 python3-jsonschema)
 # The commands the tour cannot go without; a tour without one of them would show the wrong thing.
 # shellcheck disable=SC2034 # read by scripts/try-it and bench/run
 TOUR_COMMANDS=(cmake c++ make sudo unshare setpriv chroot prlimit logger script)

@@ -38,6 +38,8 @@ field() { dpkg-deb -f "$(deb "$1")" "$2"; }
 # The packages carry the program's own version (it names their files).
 for p in qeldump libspauth-dev; do [ -f "$(deb $p)" ] || fail "no $(deb $p)"; done
 field qeldump Depends | grep -Eq '(^|, )sudo(,|$)' || fail "qeldump Depends lacks sudo"
+# spauth log reads the journal through libsystemd0 (shlibs); gzip is Essential.
+field qeldump Depends | grep -Eq '(^|, )libsystemd0( |,|$)' || fail "qeldump Depends lacks libsystemd0"
 [ "$(field libspauth-dev Depends)" = "g++ | libstdc++-dev" ] ||
 	fail "libspauth-dev Depends: $(field libspauth-dev Depends)"
 
