@@ -1,7 +1,9 @@
 // Line and field readers for the account files and the registry.
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -46,7 +48,14 @@ bool trusted_file(int fd) {
 // would block the open, a link to a device could be read forever, and a
 // pseudo file could say anything. The file is then read blocking.
 int open_regular(const char *path) {
-	int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+	// Nor through a magic link: /proc/self/cwd/x would be the caller's.
+	open_how how = {};
+	how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+	how.resolve = RESOLVE_NO_MAGICLINKS;
+	int fd = static_cast<int>(
+	    syscall(SYS_openat2, AT_FDCWD, path, &how, sizeof how));
+	if (fd < 0 && errno == ENOSYS)  // before Linux 5.6
+		fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 	if (fd >= 0 &&
 	    (!trusted_file(fd) || fcntl(fd, F_SETFL, O_RDONLY) != 0)) {
 		close(fd);

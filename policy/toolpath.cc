@@ -16,7 +16,8 @@ namespace {
 
 constexpr int kMaxLinks = 40;        // as the kernel follows in one lookup
 constexpr size_t kScriptHead = 256;  // what the kernel reads of a "#!" line
-constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kBlanks = " \t";  // the kernel's, in a "#!" line
+constexpr std::string_view kEnvBlanks = " \t\n\v\f\r";  // env -S's
 
 // What the last component of a walk must be: a tool (a regular file,
 // never a link), a program a "#!" line names (links followed) or a
@@ -184,18 +185,22 @@ bool named_env(std::string_view path) {
 // escapes, variables, comments) is refused: false.
 bool env_words(std::string_view argument, std::vector<std::string> &words) {
 	std::string_view rest;
-	if (argument.starts_with("-S"))
+	bool split = true;
+	if (argument.starts_with("-S")) {
 		rest = argument.substr(2);
-	else if (argument.starts_with("--split-string="))
+	} else if (argument.starts_with("--split-string=")) {
 		rest = argument.substr(argument.find('=') + 1);
-	else
+	} else {
 		words = {std::string(argument)};
-	if (words.empty() && rest.find_first_of("'\"\\$#") != rest.npos)
+		split = false;
+	}
+	if (split && rest.find_first_of("'\"\\$#") != rest.npos)
 		return false;
-	for (size_t pos = 0; words.empty() && pos < rest.size();) {
-		size_t start =
-		    std::min(rest.find_first_not_of(kBlanks, pos), rest.size());
-		pos = std::min(rest.find_first_of(kBlanks, start), rest.size());
+	for (size_t pos = 0; split && pos < rest.size();) {
+		size_t start = std::min(rest.find_first_not_of(kEnvBlanks, pos),
+		                        rest.size());
+		pos = std::min(rest.find_first_of(kEnvBlanks, start),
+		               rest.size());
 		if (pos > start)
 			words.emplace_back(rest.substr(start, pos - start));
 	}
@@ -222,6 +227,24 @@ bool search_path(const std::string &name, Walk &w, std::string &at) {
 
 int check_script(const std::string &file, Walk &w, bool env_allowed);
 
+// A word a "#!" line hands its program: an option that names no path, or
+// an absolute file, examined as a program (and, for one_level, by its own
+// "#!" line); anything else would be found from the caller's directory.
+// False when that ends the walk.
+bool check_operand(const std::string &file, std::string_view word, Walk &w,
+                   bool one_level) {
+	std::string at;
+	if (word.starts_with('-') && word.find('/') == word.npos)
+		return true;
+	if (!word.starts_with('/'))
+		return unexamined(w, file) != kPathUnsafe;
+	if (lookup(word, End::kProgram, w, at) == kPathUnsafe)
+		return false;
+	if (std::exchange(w.missing, false))
+		return true;
+	return !one_level || check_script(at, w, false) != kPathUnsafe;
+}
+
 // What env runs for a "#!" line of file: the program (absolute, or found
 // on the fixed search path as env finds it), each file its words hand it,
 // and that program's own "#!" line, one level.
@@ -243,24 +266,17 @@ int check_env(const std::string &file, std::string_view argument, Walk &w) {
 	           w.missing) {
 		return w.verdict;
 	}
-	for (size_t i = 1; i < words.size(); ++i) {
-		std::string its;
-		if (words[i].starts_with('-'))
-			continue;  // an option of the program's
-		if (!words[i].starts_with('/'))
-			return unexamined(w, file);
-		if (lookup(words[i], End::kProgram, w, its) == kPathUnsafe)
+	for (size_t i = 1; i < words.size(); ++i)
+		if (!check_operand(file, words[i], w, false))
 			return w.verdict;
-		w.missing = false;
-	}
 	return check_script(at, w, false);
 }
 
 // A script's interpreter runs as root too: its path is examined as the
 // tool's was; a relative one would be found from the caller's directory,
 // and one that is itself a script is refused. env is followed to what it
-// runs, once (env_allowed); any other interpreter's absolute argument
-// (#!/bin/sh /path/prog) is examined as a program.
+// runs, once (env_allowed); any other interpreter's argument is examined
+// as an operand (#!/bin/sh /path/prog, #!/usr/bin/nohup /path/script).
 int check_script(const std::string &file, Walk &w, bool env_allowed) {
 	std::string interpreter, argument, at, its, its_argument;
 	int script = script_interpreter(file, interpreter, argument);
@@ -277,8 +293,8 @@ int check_script(const std::string &file, Walk &w, bool env_allowed) {
 	if (named_env(interpreter) || named_env(at))
 		return env_allowed ? check_env(file, argument, w)
 		                   : unexamined(w, file);
-	if (argument.starts_with('/'))
-		lookup(argument, End::kProgram, w, at);
+	if (!argument.empty())
+		check_operand(file, argument, w, env_allowed);
 	return w.verdict;
 }
 

@@ -25,6 +25,7 @@ constexpr const char *kOwnGroups = "/proc/self/cgroup";
 constexpr const char *kSystemGroups = "/proc/1/cgroup";
 constexpr const char *kMountInfo = "/proc/self/mountinfo";
 constexpr size_t kProcLineMax = 64 << 10;  // longer: not understood
+constexpr std::string_view kEventControl = "cgroup.event_control";
 
 // A line of a /proc/PID/cgroup file: "ID:CONTROLLERS:PATH", and the
 // hierarchy it names: "0::" the unified one.
@@ -82,11 +83,12 @@ std::string unescaped(std::string_view field) {
 	return out;
 }
 
-// The cgroup mounts: "ID PARENT DEV ROOT POINT OPTS [TAGS] - TYPE SRC SUPER".
-std::vector<Mount> cgroup_mounts() {
+// The cgroup mounts: "ID PARENT DEV ROOT POINT OPTS [TAGS] - TYPE SRC
+// SUPER"; false when the mounts cannot be read whole.
+bool cgroup_mounts(std::vector<Mount> &mounts) {
 	std::vector<std::string> lines;
-	std::vector<Mount> mounts;
-	proc_lines(kMountInfo, lines);
+	if (!proc_lines(kMountInfo, lines))
+		return false;
 	for (const std::string &l : lines) {
 		std::vector<std::string_view> f = spauth::split(l, ' ');
 		size_t dash = 6;
@@ -99,7 +101,7 @@ std::vector<Mount> cgroup_mounts() {
 			     std::string(f[dash + 1]),
 			     "," + std::string(f[dash + 3]) + ","});
 	}
-	return mounts;
+	return true;
 }
 
 // Whether m mounts the hierarchy g is in.
@@ -196,18 +198,23 @@ bool join_system_group(const std::vector<Mount> &mounts, const Group &g,
 
 bool leave_caller_groups() {
 	std::vector<Group> own, system;
-	if (!groups_of(kOwnGroups, own) || !groups_of(kSystemGroups, system))
+	std::vector<Mount> mounts;
+	if (!groups_of(kOwnGroups, own) || !groups_of(kSystemGroups, system) ||
+	    !cgroup_mounts(mounts))
 		return false;
-	std::vector<Mount> mounts = cgroup_mounts();
 	for (const Group &g : own) {
 		std::string dir, top;
-		// Not mounted where the front end runs (a chroot without
-		// /sys/fs/cgroup): the caller, who shares this view, cannot
-		// write it from here either.
-		if (!group_dir(mounts, g, g.path, dir, top) ||
-		    roots_alone_up(dir, top))
-			continue;
-		if (!join_system_group(mounts, g, system))
+		// A group the front end cannot see (a chroot without
+		// /sys/fs/cgroup) cannot be judged, unless it is the top of its
+		// hierarchy, whose files only root may have given away.
+		if (!group_dir(mounts, g, g.path, dir, top)) {
+			if (g.path == "/")
+				continue;
+			errno = ENOENT;
+			return false;
+		}
+		if (!roots_alone_up(dir, top) &&
+		    !join_system_group(mounts, g, system))
 			return false;
 	}
 	return true;

@@ -139,14 +139,17 @@ setup_cpuset() { # the caller in a cpuset of the last CPU, process 1 (the runner
 	UNDO+=("rmdir $cg" "taskset -pc $PID1_CPUS 1 >/dev/null") && taskset -pc 0 1 >/dev/null
 	CALL_CGROUP=$cg/tasks WANT_CPUS=$last
 }
-setup_cgroup() { # cgroup:delegated: the caller in a group below one delegated to it, as systemd delegates
-	local top g=qel-e2e-$$ # user@UID.service; cgroup:pid1: process 1 too, so no group of root's is left
+# cgroup:delegated: the caller in a group below one delegated to it, as systemd delegates user@UID.service;
+# cgroup:pid1: process 1 too, so no group of root's is left; cgroup:hidden: no cgroup file system in the chroot
+setup_cgroup() {
+	local top g=qel-e2e-$$
 	top=$(findmnt -nro TARGET -t cgroup2 | head -n 1)
 	[ -n "$top" ] || { SKIP="no cgroup v2 hierarchy on this machine" && return 0; }
 	mkdir "$top/$g" "$top/$g/leaf" && UNDO+=("rmdir $top/$g" "rmdir $top/$g/leaf") &&
 		chown "$(uid_of "$WHO")" "$top/$g" "$top/$g/"cgroup.{procs,threads,subtree_control} || return 1
 	CALL_CGROUP=$top/$g/leaf/cgroup.procs WANT_CGROUP=$PID1_CGROUP
 	[ "$1" != pid1 ] || { echo 1 >"$CALL_CGROUP" && UNDO+=("echo 1 >$top${PID1_CGROUP%/}/cgroup.procs"); }
+	[ "$1" != hidden ] || { umount -R "$SB/sys/fs/cgroup" && UNDO+=("mount --rbind /sys/fs/cgroup $SB/sys/fs/cgroup"); }
 }
 setup_argv0() { CALL_WRAP+=(/usr/bin/bash -c 'exec -a "$0" "$@"' "$1"); } # argv0:NAME, the front end's argv[0]
 setup_cwd() { mkdir -p "$SB$1" && CWD=$1 && CALL_WRAP+=(/usr/bin/bash -c 'cd "$0" && exec "$@"' "$1"); } # cwd:DIR

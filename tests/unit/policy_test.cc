@@ -49,7 +49,17 @@ struct Tree : Fixture {
 		// A script's interpreter: in a writable directory, a script
 		// itself, relative.
 		write("bin/by-open", "#! " + path("open/interp") + " -p\n");
-		write("bin/by-sh-arg", "#!/bin/sh " + path("open/interp") + "\n");
+		// Any interpreter's operand: absolute (with its own "#!" line),
+		// relative, an option naming a path.
+		for (auto [name, line] :
+		     {std::pair{"sh-arg", "/bin/sh " + path("open/interp")},
+		      {"nohup", "/usr/bin/nohup " + path("bin/by-open")},
+		      {"sh-rel", std::string("/bin/sh run")},
+		      {"opt-path", "/bin/sh -I" + path("bin")},
+		      {"env-vt",
+		       "/usr/bin/env -S /bin/sh\v" + path("open/interp")}})
+			write(std::string("bin/by-") + name,
+			      "#!" + line + "\n");
 		write("bin/by-script", "#!" + path("bin/tool") + "\n");
 		write("bin/by-relative", "#!sh\n");
 		// What env runs: after -S, found from the caller's directory,
@@ -116,6 +126,11 @@ TEST(Policy, ToolPaths) {
 	    {"bin/by-relative", kPathUnsafe, "bin/by-relative",
 	     kPathUnexamined},
 	    {"bin/by-sh-arg", kPathUnsafe, "open", kPathWritable},
+	    {"bin/by-nohup", kPathUnsafe, "open", kPathWritable},
+	    {"bin/by-sh-rel", kPathUnsafe, "bin/by-sh-rel", kPathUnexamined},
+	    {"bin/by-opt-path", kPathUnsafe, "bin/by-opt-path",
+	     kPathUnexamined},
+	    {"bin/by-env-vt", kPathUnsafe, "open", kPathWritable},
 	    {"bin/by-env", kPathUnsafe, "open", kPathWritable},
 	    {"bin/by-env-S", kPathUnsafe, "open", kPathWritable},
 	    {"bin/by-env-dot", kPathUnsafe, "bin/by-env-dot", kPathUnexamined},
