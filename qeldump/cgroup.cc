@@ -137,19 +137,23 @@ bool group_dir(const std::vector<Mount> &mounts, const Group &g,
 	return false;
 }
 
+bool roots(const struct stat &st) {
+	return st.st_uid == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 // A group directory and every file in it owned by root and writable by no
-// group or other; its subdirectories are other groups.
+// group or other; its subdirectories are other groups. Older kernels make
+// cgroup v1's cgroup.event_control writable by all: it only registers a
+// notification, and moves, ends or limits nothing.
 bool roots_alone(const std::string &dir) {
 	DIR *d = opendir(dir.c_str());
 	struct stat st;
-	bool ok = d != nullptr && fstat(dirfd(d), &st) == 0 && st.st_uid == 0 &&
-	          (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+	bool ok = d != nullptr && fstat(dirfd(d), &st) == 0 && roots(st);
 	for (dirent *e; ok && (e = readdir(d)) != nullptr;)
 		ok = fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) ==
 		         0 &&
-		     (S_ISDIR(st.st_mode) ||
-		      (st.st_uid == 0 &&
-		       (st.st_mode & (S_IWGRP | S_IWOTH)) == 0));
+		     (S_ISDIR(st.st_mode) || roots(st) ||
+		      std::string_view(e->d_name) == kEventControl);
 	if (d != nullptr)
 		closedir(d);
 	return ok;
