@@ -1,11 +1,12 @@
 // How spauth verify reports: each finding once, one line, its fix quoted
-// for the shell.
+// for the shell; or, for the document, one record.
 #include "findings.h"
 
 #include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "admin.h"
 
@@ -14,30 +15,36 @@ namespace {
 
 constexpr const char *kPrefix = "spauth verify: ";
 
-// What the tool-path check finds at a place, and how to mend it.
+// What the tool-path check finds at a place, its id, and how to mend it;
+// whatever it finds there, whoever can change the place gains its use.
 struct Mend {
+	const char *id;
 	const char *what;
 	const char *fix;
 };
 constexpr Mend kMends[] = {
-    {policy::kPathWritable, "chmod go-w {w}"},
-    {policy::kPathNotRootOwned, "chown root {w}"},
-    {policy::kPathNotRegular, "replace {w} by the regular file it should be"},
-    {policy::kPathNotDirectory, "replace {w} by a directory that root owns"},
-    {policy::kPathNestedScript,
+    {"QV601", policy::kPathWritable, "chmod go-w {w}"},
+    {"QV602", policy::kPathNotRootOwned, "chown root {w}"},
+    {"QV603", policy::kPathNotRegular,
+     "replace {w} by the regular file it should be"},
+    {"QV604", policy::kPathNotDirectory,
+     "replace {w} by a directory that root owns"},
+    {"QV605", policy::kPathNestedScript,
      "make {w} a program, or name one in the script's #! line"},
 };
-constexpr const char *kAnyMend = "make {w} root's alone";
+constexpr Mend kAnyMend = {"QV606", nullptr, "make {w} root's alone"};
 // A place reached through a link is mended at the link: what it leads
 // into (/tmp, say) may rightly be open to all.
-constexpr const char *kThroughLink = "leads through {d}";
-constexpr const char *kLinkMend =
-    "make {w} a directory of root's, or a link into one";
+constexpr Kind kThroughLink = {
+    "QV607", kCritical, "leads through {d}", nullptr,
+    "make {w} a directory of root's, or a link into one"};
 constexpr std::string_view kByHand =
     "# by hand, as a name here cannot be pasted: ";
 
-int reported_count;
 std::set<std::string> reported;
+std::vector<Finding> kept;
+std::vector<std::string> infos;
+bool for_document;
 
 // A fix pasted into /bin/sh must do what it says to exactly the place it
 // names. A value goes in as one word: plain, or single-quoted with each
@@ -97,47 +104,53 @@ std::string fix_line(std::string_view text, std::string_view where,
 	return std::string(kByHand).append(fill(text, where, detail));
 }
 
-void report_line(std::string_view where, const std::string &what,
-                 const std::string &why, const std::string &fix) {
-	if (!reported.insert(std::string(where).append("\n").append(what))
+// The one reporting point: the text line and the document's record are
+// made from the same finding.
+void report_line(Finding f) {
+	if (!reported.insert(std::string(f.place).append("\n").append(f.what))
 	         .second)
 		return;
-	++reported_count;
-	print_line(std::string(kPrefix)
-	               .append(where)
-	               .append(": ")
-	               .append(what)
-	               .append("; ")
-	               .append(why)
-	               .append("; fix: ")
-	               .append(fix));
+	if (!for_document)
+		print_line(std::string(kPrefix)
+		               .append(f.place)
+		               .append(": ")
+		               .append(f.what)
+		               .append("; ")
+		               .append(f.why)
+		               .append("; fix: ")
+		               .append(f.fix));
+	kept.push_back(std::move(f));
 }
 
 }  // namespace
 
 void report(const Kind &k, std::string_view where, std::string_view detail) {
-	report_line(where, fill(k.what, where, detail),
-	            fill(k.why, where, detail), fix_line(k.fix, where, detail));
+	report_line({k.id, k.severity, std::string(where),
+	             fill(k.what, where, detail), fill(k.why, where, detail),
+	             fix_line(k.fix, where, detail)});
 }
 
 void report_place(const policy::ToolPathFinding &f, const char *why,
                   std::string_view detail) {
 	if (!f.link.empty()) {
 		std::string place = f.component + ", which " + f.why;
-		report_line(f.link, fill(kThroughLink, f.link, place),
-		            fill(why, f.link, detail),
-		            fix_line(kLinkMend, f.link, {}));
+		report_line({kThroughLink.id, kThroughLink.severity, f.link,
+		             fill(kThroughLink.what, f.link, place),
+		             fill(why, f.link, detail),
+		             fix_line(kThroughLink.fix, f.link, {})});
 		return;
 	}
-	const char *fix = kAnyMend;
+	Mend mend = kAnyMend;
 	for (const Mend &m : kMends)
 		if (std::strcmp(m.what, f.why) == 0)
-			fix = m.fix;
-	report({f.why, why, fix}, f.component, detail);
+			mend = m;
+	report({mend.id, kCritical, f.why, why, mend.fix}, f.component, detail);
 }
 
 void info(std::string_view text) {
-	print_line(std::string(kPrefix).append("info: ").append(text));
+	if (!for_document)
+		print_line(std::string(kPrefix).append("info: ").append(text));
+	infos.emplace_back(text);
 }
 
 // The front end's own test of a tool's path; false when it finds
@@ -172,7 +185,19 @@ bool check_dir(const std::string &dir, const char *why) {
 }
 
 int count() {
-	return reported_count;
+	return static_cast<int>(kept.size());
+}
+
+void keep_for_document() {
+	for_document = true;
+}
+
+const std::vector<Finding> &reported_findings() {
+	return kept;
+}
+
+const std::vector<std::string> &reported_infos() {
+	return infos;
 }
 
 }  // namespace findings

@@ -156,6 +156,11 @@ bool excepted(const Exception &e, std::string_view joined);
 inline constexpr const char *kSafePath =
     "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 
+// As much of an address or serial number as the dump function's search is
+// given; a registry value longer is never found.
+inline constexpr size_t kIpMax = 15;
+inline constexpr size_t kSerialMax = 7;
+
 // The registry path buffer a cluster name without a rule term must fit.
 inline constexpr size_t kValidateMax = 4064;
 

@@ -16,9 +16,6 @@ using policy::kDump;
 namespace {
 
 constexpr size_t kDumpTypeMax = 31;
-// As much of an address or serial number as the search is given.
-constexpr size_t kIpMax = 15;
-constexpr size_t kSerialMax = 7;
 constexpr const char *kDumpOptions = "DI:N:";
 constexpr const char *kDumpUsage[] = {
     ("\n\nUSAGE: qeldump [-D] [-I <ip>] [-N <snum>] core|panic <clustername> "
@@ -68,10 +65,10 @@ bool scan_options(int argc, char **argv, Dump &d) {
 		if (opt == 'D') {
 			d.nodelete = true;
 		} else if (opt == 'I') {
-			d.IPADDR = std::string(optarg).substr(0, kIpMax);
+			d.IPADDR = std::string(optarg).substr(0, policy::kIpMax);
 			d.iaddr = true;
 		} else if (opt == 'N') {
-			d.SERIAL = std::string(optarg).substr(0, kSerialMax);
+			d.SERIAL = std::string(optarg).substr(0, policy::kSerialMax);
 			d.snumber = true;
 		} else {
 			dumpUSAGE();
