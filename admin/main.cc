@@ -20,7 +20,7 @@ constexpr const char *kUsage =
     "usage: spauth check USER [CLUSTER]\n"
     "       spauth profile USER\n"
     "       spauth nextuid\n"
-    "       spauth verify\n"
+    "       spauth verify [--json] [--root DIR] [--registry-file FILE]\n"
     "       spauth log [--user USER] [--function GLOB] [--cluster CLUSTER]\n"
     "                  [--refused] [--status N] [--host HOST] [--since TIME]\n"
     "                  [--until TIME] [--untrusted] [--json | --stats]\n"
@@ -161,13 +161,8 @@ int main(int argc, char **argv) {
 		return nextuid();
 	if (verb == "log")
 		return log_verb(argc - 1, argv + 1);
-	if (verb == "verify" && argc == 2) {
-		if (geteuid() != 0) {
-			fputs("spauth verify: must be run as root\n", stderr);
-			return 2;
-		}
-		return verify_installation();
-	}
+	if (verb == "verify")
+		return verify_command(argc - 2, argv + 2, kUsage);
 	bool known = (verb == "check" && (argc == 3 || argc == 4)) ||
 	             (verb == "profile" && argc == 3);
 	if (!known) {

@@ -28,30 +28,26 @@ constexpr mode_t kSetuidMode = 04755;
 constexpr size_t kSysctlMax = 15;
 constexpr const char *kSudoNotRun =
     ": not run to test sudoers, as its path is not sound (see above)";
-using Names = std::set<std::string, std::less<>>;
+// Under a root, where the packages install the front end, in this order.
+constexpr const char *kPackageBinDirs[] = {"/usr/bin/", "/usr/local/bin/"};
+constexpr const char *kSysctlDir = "/proc/sys/fs";
 
 user_profile *profile_of(const char *account) {
 	return get_user_profile(SPAUTH_BY_NAME, const_cast<char *>(account));
 }
 
-// The groups the library can read, as it reads them.
-Names group_names() {
-	Names names;
-	spauth::LineReader r;
-	if (!spauth::open_lines(r, spauth::kGroupPath))
-		return names;
-	std::string_view entry;
-	bool overlong;
-	spauth::GroupEntry g;
-	while (spauth::read_line(r, entry, overlong))
-		if (!overlong && spauth::group_entry(entry, g))
-			names.emplace(g.name);
-	return names;
-}
-
 // The directory of the eight names: PREFIX/bin beside spauth's
-// PREFIX/sbin; empty, reported, when spauth cannot find itself.
-std::string installed_bin_dir() {
+// PREFIX/sbin; empty, reported, when spauth cannot find itself. Under a
+// root, the first directory of the packages' that holds the front end (a
+// spauth outside it tells nothing of it).
+std::string installed_bin_dir(bool in_root) {
+	if (in_root) {
+		struct stat st;
+		for (const char *dir : kPackageBinDirs)
+			if (lstat((std::string(dir) + kFrontEnd).c_str(), &st) == 0)
+				return dir;
+		return kPackageBinDirs[0];
+	}
 	char exe[PATH_MAX];
 	ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
 	if (n <= 0 || static_cast<size_t>(n) >= sizeof exe) {  // cut: unknown
@@ -249,10 +245,18 @@ void check_registry(const Names &groups) {
 	}
 }
 
-// A protection is on when its file reads "1".
-void check_sysctl(const char *name, const char *file, const Kind &kind) {
+// A protection is on when its file reads "1". A root without /proc (an
+// image) has no kernel: the one that runs it decides.
+void check_sysctl(const char *leaf, const Kind &kind, bool in_root) {
 	char value[kSysctlMax + 1] = "unreadable";
-	if (FILE *f = fopen(file, "re"); f != nullptr) {
+	std::string name = std::string("fs.") + leaf;
+	std::string file = std::string(kSysctlDir) + "/" + leaf;
+	struct stat st;
+	if (in_root && stat(kSysctlDir, &st) != 0) {
+		info(name + ": not checked: the root has no " + kSysctlDir);
+		return;
+	}
+	if (FILE *f = fopen(file.c_str(), "re"); f != nullptr) {
 		if (fgets(value, sizeof value, f) == nullptr)
 			std::strcpy(value, "unreadable");
 		value[std::strcspn(value, "\n")] = '\0';
@@ -262,15 +266,13 @@ void check_sysctl(const char *name, const char *file, const Kind &kind) {
 		report(kind, name, value);
 }
 
-void check_scratch() {
+void check_scratch(bool in_root) {
 	struct stat st;
 	if (stat("/tmp", &st) != 0 || (st.st_mode & S_ISVTX) == 0)
 		report(kNotSticky, "/tmp");
 	check_dir(QEL_ARCHIVE_LOG_DIR, kWhySpTmp);
-	check_sysctl("fs.protected_hardlinks",
-	             "/proc/sys/fs/protected_hardlinks", kNoHardlinkProtection);
-	check_sysctl("fs.protected_symlinks", "/proc/sys/fs/protected_symlinks",
-	             kNoSymlinkProtection);
+	check_sysctl("protected_hardlinks", kNoHardlinkProtection, in_root);
+	check_sysctl("protected_symlinks", kNoSymlinkProtection, in_root);
 }
 
 void show_marker() {
@@ -286,8 +288,22 @@ void show_marker() {
 
 }  // namespace
 
-int verify_installation() {
-	if (std::string dir = installed_bin_dir(); !dir.empty())
+Names group_names() {
+	Names names;
+	spauth::LineReader r;
+	if (!spauth::open_lines(r, spauth::kGroupPath))
+		return names;
+	std::string_view entry;
+	bool overlong;
+	spauth::GroupEntry g;
+	while (spauth::read_line(r, entry, overlong))
+		if (!overlong && spauth::group_entry(entry, g))
+			names.emplace(g.name);
+	return names;
+}
+
+void verify_installation(bool in_root) {
+	if (std::string dir = installed_bin_dir(in_root); !dir.empty())
 		check_front_end(dir);
 	// Root's tools first: a place shared with a service account's tool
 	// is reported for the graver use.
@@ -302,7 +318,6 @@ int verify_installation() {
 	check_file(spauth::kPasswdPath, kWhyAccounts, "give any account uid 0");
 	check_file(spauth::kGroupPath, kWhyAccounts, "join any group");
 	check_registry(groups);
-	check_scratch();
+	check_scratch(in_root);
 	show_marker();
-	return count() == 0 ? 0 : 1;
 }

@@ -9,11 +9,12 @@ TOUR_PACKAGES=(cmake g++ make sudo util-linux bsdutils diffutils libsystemd-dev 
 	systemd-journal-remote time)
 # The tests besides: analysis, the sanitizer and fuzzing builds, unit tests, manual pages, the
 # Debian packages and their checks, Debian's QA tools and what makes their throw-away roots, bash
-# completion, shell lint, spauth log's query table (fixture journals, its JSON schema).
+# completion, shell lint, spauth log's query table (fixture journals, its JSON schema);
+# spauth verify's JSON schema and the Ansible role's test.
 # shellcheck disable=SC2034 # read by scripts/test
 TEST_PACKAGES=("${TOUR_PACKAGES[@]}" build-essential clang clang-tidy clang-format libclang-rt-14-dev cppcheck
 	libgtest-dev mandoc git dpkg-dev debhelper lintian pkg-config devscripts autopkgtest piuparts mmdebstrap
-	bash-completion shellcheck python3 python3-jsonschema)
+	bash-completion shellcheck python3 python3-jsonschema ansible)
 # The commands the tour cannot go without; a tour without one of them would show the wrong thing.
 # shellcheck disable=SC2034 # read by scripts/try-it and bench/run
 TOUR_COMMANDS=(cmake c++ make sudo unshare setpriv chroot prlimit logger script)
