@@ -22,11 +22,12 @@ enum VerifyStatus {
 	kVerifyUsage = 2,
 	kVerifyIncomplete = 3,  // the audit could not be completed
 };
-// One run of spauth verify: the root it audits (empty: /), the candidate
-// registry file it checks instead (empty: none), and whether it could be
-// completed, else why not.
+// One run of spauth verify: the root it audits (empty: /) and whether it
+// entered it, the candidate registry file it checks instead (empty: none),
+// and whether it could be completed, else why not.
 struct VerifyRun {
 	std::string root, registry_file, error;
+	bool entered = false;
 	bool complete = true;
 };
 // spauth verify with the words after the verb: a VerifyStatus.

@@ -39,20 +39,20 @@ bool parse(int argc, char **argv, VerifyRun &run, bool &json) {
 }
 
 // The audit, inside the root when there is one: the same code as in
-// place. False when the root cannot be entered: nothing was audited.
-bool audit(VerifyRun &run) {
+// place.
+void audit(VerifyRun &run) {
 	if (!run.root.empty() &&
 	    (chroot(run.root.c_str()) != 0 || chdir("/") != 0)) {
 		run.error = "cannot enter " + run.root + ": " + strerror(errno);
 		run.complete = false;
-		return false;
+		return;
 	}
+	run.entered = !run.root.empty();
 	if (run.registry_file.empty())
 		verify_installation(!run.root.empty());
 	else
 		run.complete = check_registry_file(run.registry_file.c_str(),
 		                                   run.error);
-	return true;
 }
 
 }  // namespace
@@ -70,9 +70,8 @@ int verify_command(int argc, char **argv, const char *usage) {
 	}
 	if (json)
 		findings::keep_for_document();
-	bool ran = audit(run);
-	bool written =
-	    (!json || !ran || print_document(run)) && fflush(stdout) == 0;
+	audit(run);
+	bool written = (!json || print_document(run)) && fflush(stdout) == 0;
 	if (!written && run.complete)
 		run.error = "cannot write the report", run.complete = false;
 	if (!run.complete) {

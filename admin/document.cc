@@ -22,10 +22,12 @@ constexpr int kSchemaVersion = 1;
 constexpr const char *kHostnameFile = "/etc/hostname";
 
 // Under --root the image's own name, from its /etc/hostname; null when
-// it has none.
-Json host_name(bool in_root) {
+// it has none, or the root could not be entered.
+Json host_name(const VerifyRun &run) {
 	char name[HOST_NAME_MAX + 2] = "";
-	if (!in_root) {
+	if (!run.root.empty() && !run.entered)
+		return nullptr;
+	if (run.root.empty()) {
 		if (gethostname(name, sizeof name - 1) != 0)
 			return nullptr;
 		return std::string(name);
@@ -85,7 +87,7 @@ bool print_document(VerifyRun &run) {
 		run.complete = false, run.error = why;
 	Json doc = {{"schema_version", kSchemaVersion},
 	            {"spauth_version", policy::kVersion},
-	            {"host", host_name(!run.root.empty())},
+	            {"host", host_name(run)},
 	            {"time", utc_now()},
 	            {"root", run.root.empty() ? "/" : run.root},
 	            {"registry_file", nullptr},
