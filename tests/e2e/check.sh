@@ -22,7 +22,7 @@ reset_sandbox() {
 	rm -rf "$SB"/rec/{status,sleep,argv} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
 	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
 	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_PRIV=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
-	CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=${PID1_CPUS-}
+	WANT_IDS='' CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=${PID1_CPUS-}
 	WANT_CGROUP=${OWN_CGROUP-} SKIP=
 	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
@@ -197,6 +197,7 @@ setup_link() { # link:NAME beside the front end, link:/PATH anywhere: a symbolic
 setup_hardlink() { mkdir -p "$SB${1%/*}" && ln "$SB/usr/local/bin/qeldump" "$SB$1" && CLEAN+=("$SB$1"); } # hardlink:/PATH
 setup_passwd() { echo "$1" >>"$SB/etc/passwd"; } # passwd:LINE, group:LINE: one more; nouser:NAME, nogroup:NAME: none
 setup_group() { echo "$1" >>"$SB/etc/group"; }
+setup_ids() { WANT_IDS=$1; } # ids:QV101,QV601: the ids of spauth verify's findings, in order
 setup_nouser() { sed -i "/^$1:/d" "$SB/etc/passwd"; }
 setup_nogroup() { sed -i "/^$1:/d" "$SB/etc/group"; }
 setup_rotmp() { mount --bind "$SB/tmp" "$SB/tmp" && UNDO+=("umount $SB/tmp") && mount -o remount,ro,bind "$SB/tmp"; } # read-only
@@ -329,6 +330,7 @@ run_case() {
 	fi
 	shopt -s globstar dotglob nullglob && before=("$SB"/* "$SB"/tmp/**)
 	call "$WHO" "${cmd[@]}"
+	[[ "${cmd[*]:0:2}" != "spauth verify" || $st == 2 ]] || check_json
 	after=("$SB"/* "$SB"/tmp/**) && shopt -u globstar dotglob nullglob
 	[[ ${cmd[*]} != "spauth verify" || $status != 1 ]] || check_fixes
 	for ((k = ${#UNDO[@]} - 1; k >= 0; k--)); do eval "${UNDO[k]}"; done
@@ -352,6 +354,17 @@ run_case() {
 	# leftovers: / (the caller's directory) and /tmp hold what the setup made, and nothing else
 	# (no scratch file, no core)
 	same "/ and /tmp afterwards" "$(printf '%s\n' "${before[@]#"$SB"}")"$'\n' "$(printf '%s\n' "${after[@]#"$SB"}")"$'\n'
+}
+
+# check_json: the same spauth verify with --json, before the setup is undone: the same status, and
+# a document that the schema, the text and the row's ids (setup word ids:) agree with.
+check_json() {
+	local text=$status
+	mv "$SB/rec/out" "$SB/rec/text" && call "$WHO" "${cmd[@]}" --json && mv "$SB/rec/out" "$SB/rec/json"
+	[ "$status" = "$text" ] || fail "--json: status $status, the text's $text"
+	python3 "$E2E/verify_json.py" "$E2E/../../admin/spauth-verify.schema.json" "$SB/rec/json" "$SB/rec/text" \
+		"$WANT_IDS" "$SB" >"$SB/rec/why" 2>&1 || fail "--json: $(<"$SB/rec/why")"
+	mv "$SB/rec/text" "$SB/rec/out" && status=$text
 }
 
 # check_fixes: each fix spauth verify printed that is a chmod or chown, pasted into root's /bin/sh in the
