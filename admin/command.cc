@@ -27,12 +27,12 @@ bool parse(int argc, char **argv, VerifyRun &run, bool &json) {
 	json = false;
 	for (int i = 0; i < argc; ++i) {
 		std::string_view word = argv[i];
-		bool ok = word == "--json"            ? !json && (json = true)
-		          : word == "--root"          ? take(run.root, i, argc, argv)
-		          : word == "--registry-file" ? take(run.registry_file, i,
-		                                             argc, argv)
-		                                      : false;
-		if (!ok)
+		if (word == "--json" && !json)
+			json = true;
+		else if (word == "--root" ? !take(run.root, i, argc, argv)
+		         : word == "--registry-file"
+		             ? !take(run.registry_file, i, argc, argv)
+		             : true)
 			return false;
 	}
 	return true;
@@ -51,8 +51,8 @@ void audit(VerifyRun &run) {
 	if (run.registry_file.empty())
 		verify_installation(!run.root.empty());
 	else
-		run.complete = check_registry_file(run.registry_file.c_str(),
-		                                   run.error);
+		run.complete =
+		    check_registry_file(run.registry_file.c_str(), run.error);
 }
 
 }  // namespace

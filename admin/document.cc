@@ -2,13 +2,12 @@
 // the registry's digest, and every finding and information as reported
 // (findings.cc holds them), so that it and the text never disagree.
 #define JSON_NOEXCEPTION
-#include <nlohmann/json.hpp>
-
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <nlohmann/json.hpp>
 
 #include "SP_auth/internal.h"
 #include "admin.h"
@@ -54,14 +53,14 @@ std::string utc_now() {
 
 Json finding(const findings::Finding &f) {
 	std::string key = std::string(f.id).append(1, '\0').append(f.place);
-	return {{"id", f.id},
-	        {"severity", f.severity},
-	        {"place", f.place},
-	        {"what", f.what},
-	        {"why", f.why},
-	        {"fix", f.fix},
-	        {"fingerprint",
-	         sha256::of(key.append(1, '\0').append(f.what))}};
+	return {
+	    {"id", f.id},
+	    {"severity", f.severity},
+	    {"place", f.place},
+	    {"what", f.what},
+	    {"why", f.why},
+	    {"fix", f.fix},
+	    {"fingerprint", sha256::of(key.append(1, '\0').append(f.what))}};
 }
 
 Json counts() {

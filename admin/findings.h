@@ -83,94 +83,79 @@ inline constexpr const char *kWhySpTmp =
 
 // The kinds of finding.
 inline constexpr Kind kNoSelf = {
-    "QV101", kError,
-    "cannot be read", "spauth finds the installed front end beside itself",
-    "mount /proc"};
-inline constexpr Kind kFrontEndMissing = {
-    "QV102", kError,
-    "is missing", "no function can be started", "reinstall the front end"};
-inline constexpr Kind kNameMissing = {
-    "QV103", kError,
-    "is missing", "callers of {d} get no function", "ln -s qeldump {w}"};
+    "QV101", kError, "cannot be read",
+    "spauth finds the installed front end beside itself", "mount /proc"};
+inline constexpr Kind kFrontEndMissing = {"QV102", kError, "is missing",
+                                          "no function can be started",
+                                          "reinstall the front end"};
+inline constexpr Kind kNameMissing = {"QV103", kError, "is missing",
+                                      "callers of {d} get no function",
+                                      "ln -s qeldump {w}"};
 inline constexpr Kind kNotFrontEnd = {
-    "QV104", kCritical,
-    "is not the front end {d}",
+    "QV104", kCritical, "is not the front end {d}",
     "every name must be the one set-user-ID file, or callers meet another "
     "program or an outdated copy",
     "ln -sf qeldump {w}"};
 inline constexpr Kind kFrontEndNotRegular = {
-    "QV105", kCritical,
-    policy::kPathNotRegular, "the front end must be one set-user-ID program",
-    "reinstall the front end"};
+    "QV105", kCritical, policy::kPathNotRegular,
+    "the front end must be one set-user-ID program", "reinstall the front end"};
 inline constexpr Kind kFrontEndOwner = {
-    "QV106", kCritical,
-    policy::kPathNotRootOwned,
+    "QV106", kCritical, policy::kPathNotRootOwned,
     "a set-user-ID program runs as its owner, and the functions need root",
     "chown root:root {w} && chmod 4755 {w}"};
 inline constexpr Kind kFrontEndMode = {
-    "QV107", kCritical,
-    "has mode {d}, not 4755",
+    "QV107", kCritical, "has mode {d}, not 4755",
     "the front end takes root through its set-user-ID bit, and no one but "
     "root may change it",
     "chmod 4755 {w}"};
 inline constexpr Kind kNosuid = {
-    "QV108", kError,
-    "is on a file system mounted nosuid",
+    "QV108", kError, "is on a file system mounted nosuid",
     "the kernel ignores its set-user-ID bit, so no function gets root",
     "remount that file system without nosuid"};
-inline constexpr Kind kToolMissing = {
-    "QV201", kError,
-    "is missing", "the functions that start it fail", "install {w}"};
+inline constexpr Kind kToolMissing = {"QV201", kError, "is missing",
+                                      "the functions that start it fail",
+                                      "install {w}"};
 inline constexpr Kind kToolNotExecutable = {
-    "QV202", kError,"is not executable by {d}",
-                                            "the functions that start it fail",
-                                            "chmod 755 {w}"};
-inline constexpr Kind kNoAccount = {
-    "QV301", kError,"has no account {d}",
+    "QV202", kError, "is not executable by {d}",
+    "the functions that start it fail", "chmod 755 {w}"};
+inline constexpr Kind kNoAccount = {"QV301", kError, "has no account {d}",
                                     "the functions that run a tool as {d} fail",
                                     "useradd {d}"};
 inline constexpr Kind kNoGroup = {
-    "QV302", kError,
-    "has no group {d}",
+    "QV302", kError, "has no group {d}",
     "the rules grant its members every function that has a rule, so they "
     "have none",
     "groupadd {d}"};
 inline constexpr Kind kNoSudo = {
-    "QV303", kError,
-    "has no sudo", "the functions that run a tool as spcomm or stapp fail",
+    "QV303", kError, "has no sudo",
+    "the functions that run a tool as spcomm or stapp fail",
     "apt-get install sudo"};
 inline constexpr Kind kSudoRefuses = {
-    "QV304", kError,
-    "does not let root run commands as {d} without a password",
+    "QV304", kError, "does not let root run commands as {d} without a password",
     "the functions that run a tool as {d} fail",
     "add this line with visudo: root ALL=({d}) NOPASSWD: ALL"};
 inline constexpr Kind kUnknownAdminGroup = {
-    "QV401", kCritical,
-    "names ADMINGROUP {d}, which /etc/group does not have",
+    "QV401", kCritical, "names ADMINGROUP {d}, which /etc/group does not have",
     "the cluster's administrators get none of its functions, and whoever "
     "is later given a group of that name gets them",
     "groupadd {d}, or correct ADMINGROUP in {w}"};
 inline constexpr Kind kSharedKey = {
-    "QV402", kWarning,
-    "shares {d}",
+    "QV402", kWarning, "shares {d}",
     "the search by address or serial number takes the first file in name "
     "order, so it never finds this cluster",
     "give each cluster its own value in {w}"};
 inline constexpr Kind kNotSticky = {
-    "QV501", kCritical,
-    "has no sticky bit",
+    "QV501", kCritical, "has no sticky bit",
     "any account can remove or replace another's files there, the MUP "
     "marker included",
     "chmod +t {w}"};
 inline constexpr Kind kNoHardlinkProtection = {
-    "QV502", kCritical,
-    "is {d}, not 1",
+    "QV502", kCritical, "is {d}, not 1",
     "any account can link root's files into /tmp, where the MUP marker is "
     "checked",
     "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
 inline constexpr Kind kNoSymlinkProtection = {
-    "QV503", kCritical,
-    "is {d}, not 1",
+    "QV503", kCritical, "is {d}, not 1",
     "root follows links that other accounts plant in sticky directories "
     "such as /tmp",
     "sysctl -w {w}=1, and set it in /etc/sysctl.d"};

@@ -18,6 +18,9 @@
 
 namespace {
 
+// What the digest takes for a registry file that is not a regular file.
+constexpr char kNoContent[] = {'-', '\0'};
+
 // The whole text of a regular file, up to kRegistryTextMax bytes; false,
 // with why, when it cannot be read or is longer.
 bool read_whole(const char *path, std::string &text, std::string &why) {
@@ -59,7 +62,8 @@ bool value_ok(std::string_view key, std::string_view value) {
 	if (key == spauth::kSerialKey)
 		return !value.empty() && value.size() <= policy::kSerialMax &&
 		       std::all_of(value.begin(), value.end(), [](char c) {
-			       return std::isalnum(static_cast<unsigned char>(c));
+			       return std::isalnum(
+			           static_cast<unsigned char>(c));
 		       });
 	return !value.empty() && value.size() <= spauth::kNameMax &&
 	       value.find_first_of(": ") == value.npos;
@@ -76,11 +80,12 @@ bool resembles_key(std::string_view name) {
 	for (std::string_view key :
 	     {spauth::kIpKey, spauth::kSerialKey, spauth::kAdminGroupKey})
 		if (name.size() + 1 == key.size() &&
-		    std::equal(name.begin(), name.end(), key.begin(),
-		               [](char a, char b) {
-			               return std::toupper(static_cast<unsigned char>(
-			                          a)) == b;
-		               }))
+		    std::equal(
+		        name.begin(), name.end(), key.begin(),
+		        [](char a, char b) {
+			        return std::toupper(
+			                   static_cast<unsigned char>(a)) == b;
+		        }))
 			return true;
 	return false;
 }
@@ -95,19 +100,22 @@ bool registry_digest(std::string &hex, size_t &files, std::string &why) {
 	     spauth::registry_clusters(spauth::kRegistryDir)) {
 		std::string path =
 		    spauth::registry_file(spauth::kRegistryDir, cluster);
-		std::string name = cluster + std::string(spauth::kRegistrySuffix);
+		std::string name =
+		    cluster + std::string(spauth::kRegistrySuffix);
 		struct stat st;
-		sha256::update(s, std::string_view(name.c_str(), name.size() + 1));
+		sha256::update(s,
+		               std::string_view(name.c_str(), name.size() + 1));
 		++files;
 		std::string text;
 		if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-			sha256::update(s, std::string_view("-", 2));  // no content
+			sha256::update(s, std::string_view(kNoContent, sizeof kNoContent));
 			continue;
 		}
 		if (!read_whole(path.c_str(), text, why))
 			return false;
 		std::string size = std::to_string(text.size());
-		sha256::update(s, std::string_view(size.c_str(), size.size() + 1));
+		sha256::update(s,
+		               std::string_view(size.c_str(), size.size() + 1));
 		sha256::update(s, text);
 	}
 	hex = sha256::hex(s);
@@ -116,7 +124,8 @@ bool registry_digest(std::string &hex, size_t &files, std::string &why) {
 
 // One line of a candidate; seen: the keys of the lines before it.
 void check_candidate_line(const char *path, std::string_view line,
-                          const std::string &n, std::set<std::string_view> &seen,
+                          const std::string &n,
+                          std::set<std::string_view> &seen,
                           const Names &groups) {
 	using namespace findings;
 	if (!printable(line)) {
@@ -156,9 +165,10 @@ bool check_registry_file(const char *path, std::string &why) {
 	size_t n = 0;
 	for (std::string_view rest = text; !rest.empty();) {
 		size_t end = rest.find('\n');
-		check_candidate_line(path, rest.substr(0, end), std::to_string(++n),
-		                     seen, groups);
-		rest = end == rest.npos ? std::string_view() : rest.substr(end + 1);
+		check_candidate_line(path, rest.substr(0, end),
+		                     std::to_string(++n), seen, groups);
+		rest = end == rest.npos ? std::string_view()
+		                        : rest.substr(end + 1);
 	}
 	return true;
 }

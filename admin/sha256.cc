@@ -28,19 +28,20 @@ void compress(State &s) {
 		       uint32_t{s.block[4 * i + 1]} << 16 |
 		       uint32_t{s.block[4 * i + 2]} << 8 | s.block[4 * i + 3];
 	for (size_t i = 16; i < 64; ++i) {
-		uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^
-		              (w[i - 15] >> 3);
-		uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^
-		              (w[i - 2] >> 10);
+		uint32_t s0 =
+		    rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+		uint32_t s1 =
+		    rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
 		w[i] = w[i - 16] + s0 + w[i - 7] + s1;
 	}
 	std::array<uint32_t, 8> v = s.h;
 	for (size_t i = 0; i < 64; ++i) {
-		uint32_t t1 = v[7] +
-		              (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) +
-		              ((v[4] & v[5]) ^ (~v[4] & v[6])) + kK[i] + w[i];
-		uint32_t t2 = (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) +
-		              ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+		uint32_t t1 =
+		    v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) +
+		    ((v[4] & v[5]) ^ (~v[4] & v[6])) + kK[i] + w[i];
+		uint32_t t2 =
+		    (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) +
+		    ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
 		for (size_t j = 7; j > 0; --j)
 			v[j] = v[j - 1];
 		v[4] += t1;

@@ -44,7 +44,8 @@ std::string installed_bin_dir(bool in_root) {
 	if (in_root) {
 		struct stat st;
 		for (const char *dir : kPackageBinDirs)
-			if (lstat((std::string(dir) + kFrontEnd).c_str(), &st) == 0)
+			if (lstat((std::string(dir) + kFrontEnd).c_str(),
+			          &st) == 0)
 				return dir;
 		return kPackageBinDirs[0];
 	}

@@ -65,10 +65,12 @@ bool scan_options(int argc, char **argv, Dump &d) {
 		if (opt == 'D') {
 			d.nodelete = true;
 		} else if (opt == 'I') {
-			d.IPADDR = std::string(optarg).substr(0, policy::kIpMax);
+			d.IPADDR =
+			    std::string(optarg).substr(0, policy::kIpMax);
 			d.iaddr = true;
 		} else if (opt == 'N') {
-			d.SERIAL = std::string(optarg).substr(0, policy::kSerialMax);
+			d.SERIAL =
+			    std::string(optarg).substr(0, policy::kSerialMax);
 			d.snumber = true;
 		} else {
 			dumpUSAGE();
