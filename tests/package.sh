@@ -60,7 +60,7 @@ done | sort >"$tmp/got"
 	done
 	echo "qeldump ./usr/share/bash-completion/completions/spauth -> qeldump"
 	for f in bin/qeldump sbin/spauth share/bash-completion/completions/qeldump share/man/man8/qeldump.8.gz \
-		share/man/man8/spauth.8.gz share/doc/qeldump/README.md.gz share/doc/qeldump/changelog.gz \
+		share/man/man8/spauth.8.gz share/qeldump/spauth-verify.schema.json share/doc/qeldump/README.md.gz share/doc/qeldump/changelog.gz \
 		share/doc/qeldump/copyright share/lintian/overrides/qeldump; do
 		echo "qeldump ./usr/$f"
 	done
