@@ -108,7 +108,8 @@ bool registry_digest(std::string &hex, size_t &files, std::string &why) {
 		++files;
 		std::string text;
 		if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-			sha256::update(s, std::string_view(kNoContent, sizeof kNoContent));
+			sha256::update(
+			    s, std::string_view(kNoContent, sizeof kNoContent));
 			continue;
 		}
 		if (!read_whole(path.c_str(), text, why))
