@@ -1,7 +1,8 @@
 """verify_json.py SCHEMA DOC TEXT IDS SB: the document of spauth verify --json against the schema,
 against the text spauth verify printed for the same row (one finding for each line, in order, and
 one info for each info line), against the ids the row expects (comma-separated, in order), and
-against the sandbox SB: its host name, and the registry's digest computed here with hashlib."""
+against the root audited in the sandbox SB: its host name, and the registry's digest computed here
+with hashlib."""
 import hashlib, json, os, re, stat, sys
 import jsonschema
 
@@ -30,9 +31,11 @@ c = doc['counts']
 if c['findings'] != len(doc['findings']) or c['info'] != len(doc['info']) or any(
         c[s] != sum(f['severity'] == s for f in doc['findings']) for s in ('critical', 'error', 'warning')):
     problems.append('counts %r' % c)
-if doc['complete'] and doc['host'] != open(sb + '/etc/hostname').read().strip():
-    problems.append('host %r' % doc['host'])
-reg, h = sb + '/etc/sysconfig/sp/cluster/', hashlib.sha256()
+top = sb + doc['root'].rstrip('/')  # what the audit saw as /
+host = open(top + '/etc/hostname').read().strip() if os.path.exists(top + '/etc/hostname') else None
+if doc['complete'] and doc['host'] != host:
+    problems.append('host %r, want %r' % (doc['host'], host))
+reg, h = top + '/etc/sysconfig/sp/cluster/', hashlib.sha256()
 names = sorted(n for n in os.listdir(reg.encode()) if n.endswith(b'.conf') and not n.startswith(b'.')) \
     if os.path.isdir(reg) else []
 for n in names:
