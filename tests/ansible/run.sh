@@ -52,6 +52,10 @@ quiet ansible-playbook --syntax-check -i "$tmp/inv/hosts" "$repo/ansible/playboo
 play first
 ((rc == 0)) && [ "$(stat first failures)" = 0 ] || fail "the first run failed: $(failed first) $(tail -n 5 "$tmp/first.err")"
 echo "a real run passes the gate, $(stat first changed) changed ($((SECONDS - start)) s)"
+# The local fact it installed reports the verify document, as the schema has it.
+chroot "$root" /etc/ansible/facts.d/qeldump.fact >"$tmp/fact.json" && python3 -c 'import json, jsonschema, sys
+jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2])))' "$tmp/fact.json" \
+	"$repo/admin/spauth-verify.schema.json" || fail "the local fact is not the verify document"
 play second
 ((rc == 0)) && [ "$(stat second changed)" = 0 ] || fail "the second run: status $rc, changed $(stat second changed)"
 echo "a second run changes nothing ($((SECONDS - start)) s)"
