@@ -26,18 +26,20 @@ constexpr Mend kMends[] = {
     {"QV601", policy::kPathWritable, "chmod go-w {w}"},
     {"QV602", policy::kPathNotRootOwned, "chown root {w}"},
     {"QV603", policy::kPathNotRegular,
-     "replace {w} by the regular file it should be"},
+     "# replace {w} by the regular file it should be"},
     {"QV604", policy::kPathNotDirectory,
-     "replace {w} by a directory that root owns"},
+     "# replace {w} by a directory that root owns"},
     {"QV605", policy::kPathNestedScript,
-     "make {w} a program, or name one in the script's #! line"},
+     "# make {w} a program, or name one in the script's #! line"},
 };
-constexpr Mend kAnyMend = {"QV606", nullptr, "make {w} root's alone"};
+constexpr Mend kAnyMend = {"QV606", nullptr, "# make {w} root's alone"};
 // A place reached through a link is mended at the link: what it leads
 // into (/tmp, say) may rightly be open to all.
 constexpr Kind kThroughLink = {
     "QV607", kCritical, "leads through {d}", nullptr,
-    "make {w} a directory of root's, or a link into one"};
+    "# make {w} a directory of root's, or a link into one"};
+// Advice is a comment, so that pasted it runs nothing.
+constexpr std::string_view kAdvice = "# ";
 constexpr std::string_view kByHand =
     "# by hand, as a name here cannot be pasted: ";
 
@@ -101,6 +103,8 @@ std::string fix_line(std::string_view text, std::string_view where,
 	std::string out;
 	if (fill(text, where, detail, true, out))
 		return out;
+	if (text.starts_with(kAdvice))
+		return fill(text, where, detail);
 	return std::string(kByHand).append(fill(text, where, detail));
 }
 

@@ -23,8 +23,9 @@ inline constexpr const char *kWarning = "warning";
 
 // One kind of finding: its id (stable, never reused; spauth(8) lists
 // them), its severity, and its texts. {w} stands for the place, {d} for
-// the detail; in the fix both are quoted for the shell, and a fix in which
-// one cannot be pasted is printed as a comment to mend by hand.
+// the detail; in the fix both are quoted for the shell. A fix that is
+// advice starts with "# ", and a command in which one cannot be pasted is
+// printed as a comment to mend by hand.
 struct Kind {
 	const char *id;
 	const char *severity;
@@ -84,10 +85,11 @@ inline constexpr const char *kWhySpTmp =
 // The kinds of finding.
 inline constexpr Kind kNoSelf = {
     "QV101", kError, "cannot be read",
-    "spauth finds the installed front end beside itself", "mount /proc"};
+    "spauth finds the installed front end beside itself",
+    "mount -t proc proc /proc"};
 inline constexpr Kind kFrontEndMissing = {"QV102", kError, "is missing",
                                           "no function can be started",
-                                          "reinstall the front end"};
+                                          "# reinstall the front end"};
 inline constexpr Kind kNameMissing = {"QV103", kError, "is missing",
                                       "callers of {d} get no function",
                                       "ln -s qeldump {w}"};
@@ -98,7 +100,8 @@ inline constexpr Kind kNotFrontEnd = {
     "ln -sf qeldump {w}"};
 inline constexpr Kind kFrontEndNotRegular = {
     "QV105", kCritical, policy::kPathNotRegular,
-    "the front end must be one set-user-ID program", "reinstall the front end"};
+    "the front end must be one set-user-ID program",
+    "# reinstall the front end"};
 inline constexpr Kind kFrontEndOwner = {
     "QV106", kCritical, policy::kPathNotRootOwned,
     "a set-user-ID program runs as its owner, and the functions need root",
@@ -111,10 +114,10 @@ inline constexpr Kind kFrontEndMode = {
 inline constexpr Kind kNosuid = {
     "QV108", kError, "is on a file system mounted nosuid",
     "the kernel ignores its set-user-ID bit, so no function gets root",
-    "remount that file system without nosuid"};
+    "# remount that file system without nosuid"};
 inline constexpr Kind kToolMissing = {"QV201", kError, "is missing",
                                       "the functions that start it fail",
-                                      "install {w}"};
+                                      "# install {w}"};
 inline constexpr Kind kToolNotExecutable = {
     "QV202", kError, "is not executable by {d}",
     "the functions that start it fail", "chmod 755 {w}"};
@@ -133,17 +136,17 @@ inline constexpr Kind kNoSudo = {
 inline constexpr Kind kSudoRefuses = {
     "QV304", kError, "does not let root run commands as {d} without a password",
     "the functions that run a tool as {d} fail",
-    "add this line with visudo: root ALL=({d}) NOPASSWD: ALL"};
+    "# add this line with visudo: root ALL=({d}) NOPASSWD: ALL"};
 inline constexpr Kind kUnknownAdminGroup = {
     "QV401", kCritical, "names ADMINGROUP {d}, which /etc/group does not have",
     "the cluster's administrators get none of its functions, and whoever "
     "is later given a group of that name gets them",
-    "groupadd {d}, or correct ADMINGROUP in {w}"};
+    "# groupadd {d}, or correct ADMINGROUP in {w}"};
 inline constexpr Kind kSharedKey = {
     "QV402", kWarning, "shares {d}",
     "the search by address or serial number takes the first file in name "
     "order, so it never finds this cluster",
-    "give each cluster its own value in {w}"};
+    "# give each cluster its own value in {w}"};
 inline constexpr Kind kNotSticky = {
     "QV501", kCritical, "has no sticky bit",
     "any account can remove or replace another's files there, the MUP "
@@ -153,40 +156,40 @@ inline constexpr Kind kNoHardlinkProtection = {
     "QV502", kCritical, "is {d}, not 1",
     "any account can link root's files into /tmp, where the MUP marker is "
     "checked",
-    "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
+    "sysctl -w {w}=1  # and set it in /etc/sysctl.d"};
 inline constexpr Kind kNoSymlinkProtection = {
     "QV503", kCritical, "is {d}, not 1",
     "root follows links that other accounts plant in sticky directories "
     "such as /tmp",
-    "sysctl -w {w}=1, and set it in /etc/sysctl.d"};
+    "sysctl -w {w}=1  # and set it in /etc/sysctl.d"};
 
 // The kinds of a candidate registry file's content (--registry-file); the
 // detail is the line's number.
 inline constexpr Kind kRegLineUnread = {
     "QV701", kError, "line {d} is neither KEY=VALUE, a comment nor empty",
     "the registry reads only KEY=VALUE lines, so this text is a mistake",
-    "correct or remove line {d} of {w}"};
+    "# correct or remove line {d} of {w}"};
 inline constexpr Kind kRegLineBytes = {
     "QV702", kError, "line {d} holds a byte outside printable ASCII",
     "the readers end a line at a NUL, and a control character hides text "
     "from whoever reads the file",
-    "write line {d} of {w} in printable ASCII"};
+    "# write line {d} of {w} in printable ASCII"};
 inline constexpr Kind kRegKeyMisspelt = {
     "QV703", kError, "line {d} is not read as the key it resembles",
     "a key counts only as IPADDRESS=, SERIALNO= or ADMINGROUP= at the start "
     "of its line, with no blank and no quotes",
-    "write line {d} of {w} as KEY=VALUE"};
+    "# write line {d} of {w} as KEY=VALUE"};
 inline constexpr Kind kRegBadValue = {
     "QV704", kError, "line {d} holds a value its key cannot take",
     "IPADDRESS takes an IPv4 address of at most 15 characters, SERIALNO "
     "1 to 7 letters or digits and ADMINGROUP a group name of at most 79 "
     "characters, and the front end finds no other",
-    "correct the value on line {d} of {w}"};
+    "# correct the value on line {d} of {w}"};
 inline constexpr Kind kRegKeyRepeated = {
     "QV705", kError, "line {d} repeats its key",
     "only the first ADMINGROUP counts, and a search finds the cluster by "
     "either IPADDRESS or SERIALNO, so one of the lines misleads",
-    "keep one line of each key in {w}"};
+    "# keep one line of each key in {w}"};
 
 }  // namespace findings
 
