@@ -11,7 +11,8 @@ set -euo pipefail
 [ -n "${ROLE_NS:-}" ] || ROLE_NS=1 exec unshare --mount --propagation private "$0" "$@"
 repo=$(cd "$(dirname "$0")/../.." && pwd) tmp=$(mktemp -d) start=$SECONDS
 root=$tmp/root host=sp01.example.com
-trap 'cp "$tmp"/*.json "$tmp"/*.err /tmp/role-kept/ 2>/dev/null; umount -R -l "$root/proc" 2>/dev/null; rm -rf "$tmp"' EXIT
+# /proc first: rm would otherwise walk into it.
+trap 'umount -R -l "$root/proc" 2>/dev/null || :; rm -rf "$tmp"' EXIT
 fail() { echo "role test: $*" >&2 && exit 1; }
 quiet() { "$@" >"$tmp/log" 2>&1 || { tail -n 40 "$tmp/log" >&2 && fail "failed: $*"; }; }
 mkdir "$root" && tar -C "$root" -xzf "$1"
