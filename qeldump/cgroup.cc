@@ -46,7 +46,8 @@ bool proc_lines(const char *file, std::vector<std::string> &lines) {
 	ssize_t n = 0;
 	while (f != nullptr && (n = getline(&text, &size, f)) > 0 &&
 	       static_cast<size_t>(n) <= kProcLineMax)
-		lines.emplace_back(text, static_cast<size_t>(n) - 1);
+		lines.emplace_back(text, static_cast<size_t>(n) -
+		                             (text[n - 1] == '\n' ? 1 : 0));
 	bool whole = f != nullptr && n < 0 && feof(f);
 	free(text);
 	if (f != nullptr)
