@@ -22,7 +22,7 @@ reset_sandbox() {
 	rm -rf "$SB"/rec/{status,sleep,argv} "$SB"/rec/{out,err} "$SB"/tmp/{*,.[!.]*} "$SB/etc/sysconfig" "${CLEAN[@]}"
 	cp -r "$E2E"/fixture/etc/{passwd,group,sysconfig} "$SB/etc/"
 	CALL_ENV=() CALL_SIG=() CALL_WRAP=() CALL_UMASK=0022 CALL_GROUPS=() CALL_PRIV=() CALL_FDS=() KEEP=() UNDO=() CLEAN=()
-	WANT_IDS='' CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=${PID1_CPUS-}
+	WANT_IDS='' CWD=/ LIMIT_OPTS=() CAPPED=$NO_SYS_RESOURCE CALLER_NICE=0 CALLER_IDLE=0 NICE_KEPT=0 CALL_CGROUP='' WANT_CPUS=${PID1_CPUS-}
 	WANT_CGROUP=${OWN_CGROUP-} SKIP=
 	for w in "$SB"/rec/fs/*; do echo 1 >"$w"; done
 }
@@ -119,7 +119,7 @@ setup_sched() { # sched:oom=N|nice=N|batch|idle|ioidle|cpu=N: the caller's sched
 	case $1 in
 	oom=*) CALL_WRAP+=(/usr/bin/choom -n "${1#*=}" --) ;;
 	nice=*) CALL_WRAP+=(/usr/bin/nice -n "${1#*=}") CALLER_NICE=${1#*=} ;;
-	batch | idle) CALL_WRAP+=(/usr/bin/chrt "--$1" 0) ;;
+	batch | idle) CALL_WRAP+=(/usr/bin/chrt "--$1" 0) && [ "$1" != idle ] || CALLER_IDLE=1 ;;
 	ioidle) CALL_WRAP+=(/usr/bin/ionice -c 3) ;;
 	cpu=*) CALL_WRAP+=(/usr/bin/taskset -c "${1#*=}") ;;
 	*) return 1 ;;
@@ -246,13 +246,13 @@ gid_root() { is "$1" Gid "0 0 0 0"; }
 groups_none() { is "$1" Groups "" 0; } # none, or root's own
 fds_std() { is "$1" Fds "0 1 2"; }
 signals_default() { is "$1" SigBlk 0000000000000000 && is "$1" SigIgn 0000000000000000; }
-sched_system() { # the caller's nice value stays where root may not lower it
-	is "$1" Sched "oom=0 nice=$((NICE_KEPT ? CALLER_NICE : 0)) policy=0 io=none: prio 0" &&
+sched_system() { # the caller's nice value, and SCHED_IDLE, stay where root may not leave them
+	is "$1" Sched "oom=0 nice=$((NICE_KEPT ? CALLER_NICE : 0)) policy=$((NICE_KEPT && CALLER_IDLE ? 5 : 0)) io=none: prio 0" &&
 		is "$1" Cpus_allowed_list "$WANT_CPUS"
 }
 state_system() { # the default execution domain, timer slack, time slice and memory policy, huge pages, and
 	is "$1" Personality 00000000; is "$1" Timerslack 50000; is "$1" Keyring none # no key of the caller's
-	is "$1" Slice "$PID1_SLICE"; is "$1" Mempolicy default ''; is "$1" THP_enabled 1 ''
+	is "$1" Slice "$PID1_SLICE" ''; is "$1" Mempolicy default ''; is "$1" THP_enabled 1 '' # no slice under SCHED_IDLE
 }
 cgroup_system() { is "$1" Cgroup "$WANT_CGROUP"; } # the caller's group where it is root's alone, else process 1's
 limits_pid1() {
