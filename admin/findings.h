@@ -152,16 +152,19 @@ inline constexpr Kind kNotSticky = {
     "any account can remove or replace another's files there, the MUP "
     "marker included",
     "chmod +t {w}"};
+// Both kernel protections are mended alike.
+inline constexpr const char *kSysctlFix =
+    "sysctl -w {w}=1  # and set it in /etc/sysctl.d";
 inline constexpr Kind kNoHardlinkProtection = {
     "QV502", kCritical, "is {d}, not 1",
     "any account can link root's files into /tmp, where the MUP marker is "
     "checked",
-    "sysctl -w {w}=1  # and set it in /etc/sysctl.d"};
+    kSysctlFix};
 inline constexpr Kind kNoSymlinkProtection = {
     "QV503", kCritical, "is {d}, not 1",
     "root follows links that other accounts plant in sticky directories "
     "such as /tmp",
-    "sysctl -w {w}=1  # and set it in /etc/sysctl.d"};
+    kSysctlFix};
 
 // The kinds of a candidate registry file's content (--registry-file); the
 // detail is the line's number.
